@@ -1,0 +1,109 @@
+#include "build_flow.h"
+
+#include "console_prompts.h"
+#include "operations.h"
+
+namespace {
+
+const std::string kSep = kPathSeparator;
+const std::string kNoChanges = "Installer will now exit. No changes have been made to your system.";
+
+// Relative to the program's folder; never made absolute, so every message
+// shows them as they stand here.
+struct ServerPaths {
+  std::string vanillaJar;
+  std::string sourceFolder;
+  std::string targetFolder;
+  std::string jarName;
+  std::string targetJar;
+};
+
+ServerPaths paths;
+
+void RemovePreviousInstall() {
+  // 1.-3. Two attempts, 4 s apart.
+  RemoveFile(paths.targetJar);
+  Pause(100);
+  if (FileExists(paths.targetJar)) {
+    Pause(4000);
+    RemoveFile(paths.targetJar);
+    Pause(100);
+  }
+  // 4. Give up.
+  if (FileExists(paths.targetJar))
+    AbortWithMessage("Was not able to fully remove the previously created " + paths.jarName +
+                     "!\r\n\r\nProceed with manual installation.");
+}
+
+}  // namespace
+
+void BuildServerFolder() {
+  // 1. The paths.
+  paths.vanillaJar = "1.6.4.jar";
+  paths.sourceFolder = "1.6.4-BRAX-HDS" + kSep;
+  paths.targetFolder = ".." + kSep + "1.6.4-BRAX-HDS" + kSep;
+  paths.jarName = "1.6.4-BRAX-HDS.jar";
+  paths.targetJar = paths.targetFolder + paths.jarName;
+  // 2. Every name from here on is beside the program.
+  ChangeFolder(ProgramFolder());
+  // 3. Welcome and terms.
+  if (!AskYesNo(
+          "\r\nThis program will build the " + paths.jarName +
+          " file, which can be used to start a\r\nserver instance of BRAX-1.6.4.\r\n\r\n"
+          "The author and/or distributor of this software is not responsible for any "
+          "damages\r\nresulting from the use of this installer or the BRAX mod, including "
+          "injuries or\r\ndeath caused by skeleton archers.\r\n\r\nDo you agree to these terms?"))
+    AbortWithMessage(kNoChanges);
+  // 4.-6. What must lie beside the program.
+  if (!FileExists(kArchiverName))
+    AbortWithMessage(std::string("Cannot find the ") + kArchiverName +
+                     "! It must be in the same location as this program.\r\n\r\n" + kNoChanges);
+  if (!FileExists(paths.vanillaJar))
+    AbortWithMessage(
+        "Cannot find vanilla 1.6.4.jar! It must be in the same location as this "
+        "program.\r\n\r\nIf you are in a GUI environment you may want to run " +
+        std::string(kDesktopInstallerName) + " instead.\r\n\r\n" + kNoChanges);
+  if (!FolderExists(paths.sourceFolder))
+    AbortWithMessage(
+        "Cannot find the location of the 1.6.4-BRAX folder!\r\n\r\nThis installer "
+        "has made no changes to your system. Proceed with manual installation.");
+  // 7.-8. An earlier jar goes after a "y"; otherwise the folder is made.
+  if (FileExists(paths.targetJar)) {
+    if (!AskYesNo(paths.jarName + " already exists. Do you wish to update it?"))
+      AbortWithMessage(kNoChanges);
+    RemovePreviousInstall();
+  } else {
+    CreateFolder(paths.targetFolder);
+    if (!FolderExists(paths.targetFolder))
+      AbortWithMessage("Was not able to create folder " + paths.targetFolder + "!\r\n\r\n" +
+                       kNoChanges);
+  }
+  // 9.-10. The jar, then the scripts.
+  CopyOrAbort(paths.vanillaJar, paths.targetJar);
+  for (const char *script : {"run.bat", "bash_scripts.zip", "bash_scripts.tar"})
+    CopyOrAbort(paths.sourceFolder + script, paths.targetFolder + script);
+  // 11. The vanilla signature goes.
+  int code = RunCommand(kArchiverName, "d " + paths.targetJar + " META-INF");
+  if (code != 0)
+    AbortWithMessage("A error occured while trying to delete META-INF.\r\n\r\nError code: " +
+                     ExitCodeText(code));
+  // 12.-14. Every file below the class folder; "*" also takes the names
+  // without a dot that "*.*" would leave out. Back home on both outcomes.
+  const std::string up = ".." + kSep + ".." + kSep;
+  ChangeFolder(paths.sourceFolder + "class" + kSep);
+  code = RunCommand(up + kArchiverName, "a -r " + up + paths.targetJar + " *");
+  ChangeFolder(ProgramFolder());
+  // 15. The result of the second run.
+  if (code != 0)
+    AbortWithMessage(
+        "An error occured while trying to copy class files to jar archive.\r\n\r\nError code: " +
+        ExitCodeText(code));
+  // 16.-17. Done; the run ends with a key like every other.
+  PrintLine("\r\n" + paths.jarName +
+            " has been successfully created!\r\n\r\nYour server folder is "
+            "located at " +
+            paths.targetFolder);
+  AbortWithMessage(
+      "\r\nYou can start a headless server instance now by running the included "
+      "batch file.\r\n\r\nHave fun :)");
+}

@@ -1,0 +1,3 @@
+#include "build_flow.h"
+
+int main() { BuildServerFolder(); }

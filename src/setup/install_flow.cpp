@@ -1,0 +1,197 @@
+#include "install_flow.h"
+
+#include <cstdlib>
+
+#include "command_line.h"
+#include "message_box.h"
+#include "operations.h"
+#include "setup_file.h"
+
+namespace {
+
+const std::string kSep = kPathSeparator;
+const std::string kVersion = "1.6.4";
+const std::string kServerSource = kVersion + "-BRAX-HDS";
+const std::string kNoChanges =
+    "Installer will now exit.\r\n\r\nNo changes have been made to your system.";
+const std::string kManual =
+    "This installer has made no changes to your system. Proceed with manual installation.";
+const std::string kInstallVanilla =
+    "Please ensure that vanilla Minecraft version 1.6.4 has been installed before attempting to "
+    "install BRAX.\r\n\r\nNo changes have been made to your system.";
+
+bool serverEdition = false;
+InstallPaths paths;
+
+[[noreturn]] void EndProcess() { std::exit(0); }
+
+// A relative jar path is relative to the program's folder; the second
+// archiver run starts two folders below it.
+std::string SeenFromClassFolder(const std::string &path) {
+  if (IsAbsolutePath(path)) return path;
+  return ".." + kSep + ".." + kSep + path;
+}
+
+void RemovePreviousInstall() {
+  // Server edition: only the jar goes; client edition: the whole folder.
+  auto attempt = [] {
+    if (serverEdition)
+      RemoveFile(paths.targetJar);
+    else
+      RunShellCommand(RemoveFolderCommand(paths.targetFolder));
+  };
+  auto stillThere = [] {
+    return serverEdition ? FileExists(paths.targetJar) : FolderExists(paths.targetFolder);
+  };
+  // 1. The first attempt.
+  attempt();
+  Pause(100);
+  // 2.-3. Two more, 4 s apart.
+  for (int repeat = 0; repeat < 2 && stillThere(); ++repeat) {
+    Pause(4000);
+    attempt();
+    Pause(100);
+  }
+  // 4. Give up.
+  if (stillThere())
+    AbortWithMessage(
+        "Was not able to fully remove your previous installation of BRAX!\r\n\r\nProceed with "
+        "manual installation.");
+}
+
+void CheckOrAbort(bool passes, const std::string &message) {
+  if (!passes) AbortWithMessage(message);
+}
+
+}  // namespace
+
+int AskYesNo(const std::string &text) { return ShowMessageBox(text, BoxKind::kQuestion); }
+
+void ShowInfo(const std::string &text) { ShowMessageBox(text, BoxKind::kInformation); }
+
+void AbortWithMessage(const std::string &message) {
+  ShowMessageBox(message, BoxKind::kWarning);
+  EndProcess();
+}
+
+InstallPaths ComputeInstallPaths(std::string &gameFolder, bool server) {
+  // 1.-2. The game folder ends in a separator.
+  if (!gameFolder.empty() && gameFolder.back() != kSep[0]) gameFolder += kSep;
+  InstallPaths p;
+  p.gameFolder = gameFolder;
+  // 3.-4. The game's own folders.
+  p.versionsFolder = p.gameFolder + "versions" + kSep;
+  p.resourcePacksFolder = p.gameFolder + "resourcepacks" + kSep;
+  p.vanillaFolder = p.versionsFolder + kVersion + kSep;
+  p.vanillaJar = p.vanillaFolder + kVersion + ".jar";
+  // 5. The edition's.
+  const std::string edition = server ? "-BRAX-HDS" : "-BRAX";
+  p.sourceFolder = kVersion + edition + kSep;
+  p.targetFolder = p.versionsFolder + kVersion + edition + kSep;
+  p.targetJar = p.targetFolder + kVersion + edition + ".jar";
+  return p;
+}
+
+void RunSetup() {
+  // 1. The setup file is "setup.ini" beside the program (kSetupFileName).
+  // 2. Consent.
+  if (AskYesNo("This program will install the Brax Overhaul (BRAX) mod for Minecraft 1.6.4.\r\n\r\n"
+               "The author and/or distributor of this software is not responsible for any damages "
+               "resulting from the use of this installer or the BRAX mod, including injuries or "
+               "death caused by skeleton archers.\r\n\r\nDo you agree to these terms?") == kIdNo) {
+    ShowInfo(kNoChanges);
+    EndProcess();
+  }
+  // 3. Every relative name from here on is beside the program.
+  ChangeFolder(ProgramFolder());
+  // 4. The edition: the server's source folder wins.
+  serverEdition = FolderExists(kServerSource);
+  // 5.-6. The game folder: the default, or what setup.ini says.
+  std::string gameFolder = ReadEnvironment(kGameParentVariable) + kGameFolderSuffix;
+  if (FileExists(kSetupFileName)) ReadSetupFile(gameFolder);
+  // 7. The paths.
+  paths = ComputeInstallPaths(gameFolder, serverEdition);
+  const std::string resourcePack = "BRAX Resource Pack " + kVersion + ".zip";
+
+  // 8. The checks.
+  CheckOrAbort(FileExists(kArchiverName),
+               std::string("Cannot find the ") + kArchiverName +
+                   " archiving program! It must be in the same location as this program.\r\n\r\n" +
+                   kNoChanges);
+  CheckOrAbort(FolderExists(paths.sourceFolder),
+               "Cannot find the location of the 1.6.4-BRAX folder!\r\n\r\n" + kManual);
+  CheckOrAbort(FileExists(paths.sourceFolder + resourcePack) || serverEdition,
+               "Cannot find the location of the BRAX Resource Pack!\r\n\r\n" + kManual);
+  if (paths.gameFolder.empty() || !FolderExists(paths.gameFolder)) {
+    // 8.4 The user is shown where the folder should be named, and may edit it.
+    WriteSetupFile(paths.gameFolder);
+    if (AskYesNo(
+            "Your minecraft folder was not found in the expected location.\r\n\r\nPlease edit " +
+            std::string(kSetupFileName) +
+            " so that it contains the correct path, then run the installer again.\r\n\r\n"
+            "Would you like to edit this file now?") == kIdYes)
+      EditSetupFile();
+    EndProcess();
+  }
+  CheckOrAbort(FolderExists(paths.versionsFolder),
+               "Cannot find the location of your .minecraft\\versions folder!\r\n\r\n" + kManual);
+  CheckOrAbort(
+      FolderExists(paths.resourcePacksFolder) || serverEdition,
+      "Cannot find the location of your .minecraft\\resourcepacks folder!\r\n\r\n" + kManual);
+  CheckOrAbort(FolderExists(paths.vanillaFolder),
+               "Cannot find the location of your .minecraft\\versions\\1.6.4 folder!\r\n\r\n" +
+                   kInstallVanilla);
+  CheckOrAbort(FileExists(paths.vanillaJar),
+               "Cannot find the jar file for vanilla Minecraft 1.6.4!\r\n\r\n" + kInstallVanilla);
+
+  // 9. An earlier install goes only with the user's Yes.
+  if (FolderExists(paths.targetFolder)) {
+    const std::string label = serverEdition ? "BRAX-HDS" : "BRAX";
+    if (AskYesNo("A previous installation of " + label +
+                 " was found.\r\n\r\nDo you wish to overwrite it?\r\n\r\n(This will not remove "
+                 "your saved worlds.)") != kIdYes) {
+      ShowInfo(kNoChanges);
+      EndProcess();
+    }
+    RemovePreviousInstall();
+  }
+  // 10. The version folder (still there after a server-edition removal).
+  CreateFolder(paths.targetFolder);
+  // 11.-14. The jar first, then the edition's files.
+  CopyOrAbort(paths.vanillaJar, paths.targetJar);
+  if (!serverEdition) {
+    const std::string json = kVersion + "-BRAX.json";
+    CopyOrAbort(paths.sourceFolder + json, paths.targetFolder + json);
+    CopyOrAbort(paths.sourceFolder + resourcePack, paths.resourcePacksFolder + resourcePack);
+  } else {
+    for (const char *script : {"run.bat", "bash_scripts.zip", "bash_scripts.tar"})
+      CopyOrAbort(paths.sourceFolder + script, paths.targetFolder + script);
+  }
+  // 15. The vanilla signature goes. The jar is quoted: game folders hold spaces.
+  int code = RunCommand(kArchiverName, "d " + QuoteArgument(paths.targetJar) + " META-INF");
+  if (code != 0)
+    AbortWithMessage("A error occured while trying to delete META-INF.\r\n\r\nError code: " +
+                     ExitCodeText(code));
+  // 16.-17. Every file below the class folder, under its path there; "*"
+  // also takes the names without a dot that "*.*" would leave out.
+  ChangeFolder(paths.sourceFolder + "class" + kSep);
+  code = RunCommand(".." + kSep + ".." + kSep + kArchiverName,
+                    "a -r " + QuoteArgument(SeenFromClassFolder(paths.targetJar)) + " *");
+  if (code != 0)
+    AbortWithMessage(
+        "An error occured while trying to copy class files to jar archive.\r\n\r\nError code: " +
+        ExitCodeText(code));
+  // 18.-19. Done.
+  if (serverEdition)
+    ShowInfo(
+        "BRAX 1.6.4 HDS has been successfully installed!\r\n\r\nYou can start a headless "
+        "server instance now by running the batch file located in the "
+        "versions\\1.6.4-BRAX-HDS folder.\r\n\r\nHave fun :)");
+  else
+    ShowInfo(
+        "BRAX 1.6.4 has been successfully installed!\r\n\r\nYou can start the Minecraft.exe "
+        "launcher now. Remember to edit your profile to use the 1.6.4-BRAX version, if you "
+        "have not done so already.\r\n\r\nHave fun :)\r\n\r\nTip: The /version command "
+        "allows you to check which release of BRAX you are playing.");
+  EndProcess();
+}

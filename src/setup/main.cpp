@@ -1,0 +1,3 @@
+#include "install_flow.h"
+
+int main() { RunSetup(); }

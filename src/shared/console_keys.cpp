@@ -1,0 +1,56 @@
+// The key queue and the waits on it; the platform files only read input.
+#include "console_keys.h"
+
+#include <array>
+
+const char kCloseKey[] = "\xff\x6b";
+
+namespace {
+
+// A ring of 512 slots, one always free: 511 keys can be pending.
+std::array<std::string, kKeyQueueSlots> ring;
+std::size_t oldest = 0;
+std::size_t next = 0;
+bool newKeyMark = false;
+
+}  // namespace
+
+void AppendKey(const std::string &key) {
+  ring[next] = key;
+  next = (next + 1) % kKeyQueueSlots;
+  if (next == oldest) oldest = (oldest + 1) % kKeyQueueSlots;  // full: the oldest goes
+  newKeyMark = true;
+}
+
+bool TakeNewKeyMark() {
+  const bool wasSet = newKeyMark;
+  newKeyMark = false;
+  return wasSet;
+}
+
+std::size_t PendingKeyCount() { return (next + kKeyQueueSlots - oldest) % kKeyQueueSlots; }
+
+void ResetKeyQueue() {
+  oldest = next = 0;
+  newKeyMark = false;
+}
+
+std::string PollKey() {
+  // 1. Take what the console has.
+  LookAtConsole();
+  // 2. The oldest pending key, if any.
+  if (PendingKeyCount() == 0) return "";
+  std::string key = ring[oldest];
+  oldest = (oldest + 1) % kKeyQueueSlots;
+  LookAtConsole();
+  newKeyMark = false;
+  return key;
+}
+
+std::string WaitForKey() {
+  for (;;) {
+    std::string key = PollKey();
+    if (!key.empty() || ConsoleInputEnded()) return key;
+    WaitForConsoleInput();
+  }
+}

@@ -1,0 +1,38 @@
+// The operations that read the same on every platform; they reach the
+// platform only through the other operations of operations.h.
+#include "operations.h"
+
+#include "console_keys.h"
+
+bool FolderExists(const std::string &path) {
+  // 1. Remember where we are.
+  const std::string saved = CurrentFolder();
+  // 2. The test is whether the folder can be entered.
+  if (!ChangeFolder(path)) return false;
+  // 3. Go back; the saved folder is absolute, so this works for any path.
+  ChangeFolder(saved);
+  return true;
+}
+
+void CopyOrAbort(const std::string &source, const std::string &destination) {
+  if (CopyFileReplacing(source, destination)) return;
+  AbortWithMessage("A error occurred while copying " + source + " to " + destination +
+                   "\r\n\r\nInstaller will now exit.");
+}
+
+std::string ExitCodeText(int code) { return std::to_string(code); }
+
+void Pause(int milliseconds) {
+  int remaining = milliseconds;
+  // 1. Long pauses look at the console every 50 ms and end on a new key.
+  if (milliseconds >= 100) {
+    while (remaining > 50) {
+      LookAtConsole();
+      if (TakeNewKeyMark()) return;
+      SleepMilliseconds(50);
+      remaining -= 50;
+    }
+  }
+  // 2. The rest is one plain sleep.
+  if (remaining >= 0) SleepMilliseconds(remaining);
+}

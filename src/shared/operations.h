@@ -1,0 +1,100 @@
+// File, folder and command operations shared by Setup and ServerSetup.
+//
+// One interface, one implementation per platform: operations_windows.cpp
+// (Win32 and msvcrt) and operations_posix.cpp (Linux), chosen by CMake.
+// Everything platform-neutral lives in operations.cpp. Texts are byte
+// strings; no operation here talks to the user, and only CopyOrAbort ends
+// the process.
+#pragma once
+
+#include <string>
+
+// --- Platform constants ------------------------------------------------------
+
+// The separator of every path the programs build: "\\" on Windows, "/" here.
+extern const char kPathSeparator[];
+// The archiver beside the programs: "7za.exe" on Windows, "7za" on Linux.
+extern const char kArchiverName[];
+// The desktop installer, named in ServerSetup's missing-jar message.
+extern const char kDesktopInstallerName[];
+// The environment variable that holds the folder the game folder lives in,
+// and the game folder's name below it (with separators on both sides).
+extern const char kGameParentVariable[];
+extern const char kGameFolderSuffix[];
+// The value setup.ini carries when the game folder is empty: it reads back
+// as empty (it begins with "<") and shows the user what belongs there.
+extern const char kExampleGameFolder[];
+
+// True when `path` does not depend on the current folder.
+bool IsAbsolutePath(const std::string &path);
+
+// The command line that removes `folder` (and nothing else) through the
+// command interpreter. The folder reaches it as one quoted argument.
+std::string RemoveFolderCommand(const std::string &folder);
+
+// --- Supplied by each program -------------------------------------------------
+
+// Shows `message` and ends the process with exit code 0. Setup shows a warning
+// box; ServerSetup prints it and waits for a key; test binaries define their own.
+[[noreturn]] void AbortWithMessage(const std::string &message);
+
+// --- Operations --------------------------------------------------------------
+
+// The folder of the running executable, always ending in a separator.
+std::string ProgramFolder();
+
+// True when the last component of `path` (a pattern: `*` and `?` match)
+// names at least one entry that counts as a file: not a folder, device,
+// hidden or system entry. On Linux a name beginning with "." is hidden and
+// only regular files count, links followed.
+bool FileExists(const std::string &path);
+
+// True when the process can make `path` its current folder. The current
+// folder is the same on return.
+bool FolderExists(const std::string &path);
+
+// The current folder as an absolute path; empty when it cannot be read.
+std::string CurrentFolder();
+
+// Makes `path` the current folder; true on success.
+bool ChangeFolder(const std::string &path);
+
+// Copies `source` to `destination`, replacing it. On failure shows the
+// copy-failure message through AbortWithMessage; returns only on success.
+void CopyOrAbort(const std::string &source, const std::string &destination);
+
+// Creates one folder; true when it was created.
+bool CreateFolder(const std::string &path);
+
+// Deletes one file; true when it was deleted.
+bool RemoveFile(const std::string &path);
+
+// Starts `program` (a path, never looked up in the search path) with the
+// command line `program + " " + arguments` and waits for it. Returns its exit
+// code, or -1 when it cannot be started. On Linux the argument text is split
+// into words the way a Windows program splits its command line, and a child
+// killed by a signal gives 128 + the signal.
+int RunCommand(const std::string &program, const std::string &arguments);
+
+// The exit code as signed decimal text.
+std::string ExitCodeText(int code);
+
+// Waits `milliseconds`. From 100 ms on, the console is looked at every 50 ms
+// and a key pressed since the last look ends the wait early; the key stays
+// queued for the next prompt.
+void Pause(int milliseconds);
+
+// Runs `commandLine` through the command interpreter and waits for it.
+// The interpreter's exit status; -1 when nothing could be run.
+int RunShellCommand(const std::string &commandLine);
+
+// The variable's value; empty when it is not set.
+std::string ReadEnvironment(const std::string &name);
+
+// --- Platform primitives behind the neutral operations -----------------------
+
+// Sleeps without looking at the console.
+void SleepMilliseconds(int milliseconds);
+
+// Copies a file, replacing an existing destination; true on success.
+bool CopyFileReplacing(const std::string &source, const std::string &destination);

@@ -1,0 +1,118 @@
+// Windows implementation of operations.h: Win32 and the msvcrt runtime.
+#include <direct.h>
+#include <io.h>
+#include <process.h>
+#include <windows.h>
+
+#include <cstdlib>
+
+#include "operations.h"
+
+const char kPathSeparator[] = "\\";
+const char kArchiverName[] = "7za.exe";
+const char kDesktopInstallerName[] = "Setup.exe";
+const char kGameParentVariable[] = "appdata";
+const char kGameFolderSuffix[] = "\\.minecraft\\";
+const char kExampleGameFolder[] = "<eg. C:\\Users\\Orlander\\AppData\\Roaming\\.minecraft\\>";
+
+std::string RemoveFolderCommand(const std::string &folder) {
+  // cmd reads a backslash before the closing quote as part of the name.
+  std::string name = folder;
+  while (name.size() > 1 && name.back() == '\\') name.pop_back();
+  return "rd /s /q \"" + name + "\"";
+}
+
+namespace {
+
+constexpr DWORD kPathBuffer = 260;  // MAX_PATH, zero included
+
+bool IsDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+}  // namespace
+
+std::string ProgramFolder() {
+  // 1. The module path; one that fills the buffer was cut short.
+  char buffer[kPathBuffer];
+  DWORD length = GetModuleFileNameA(nullptr, buffer, kPathBuffer);
+  std::string path;
+  if (length > 0 && length < kPathBuffer) path.assign(buffer, length);
+  // 2. Cut at the last backslash.
+  std::size_t last = path.rfind('\\');
+  std::string folder = last == std::string::npos ? "" : path.substr(0, last);
+  // 3. "C:" is the drive's root, "C:\".
+  if (folder.size() == 2 && IsDriveLetter(folder[0]) && folder[1] == ':') folder += '\\';
+  // 4. End in a backslash.
+  if (folder.empty() || folder.back() != '\\') folder += '\\';
+  return folder;
+}
+
+bool FileExists(const std::string &path) {
+  // The volume label (0x08) and device (0x40) bits have no _A_ names here.
+  const unsigned kNotAFile = _A_HIDDEN | _A_SYSTEM | 0x08 | _A_SUBDIR | 0x40;
+  _finddata_t entry;
+  intptr_t search = _findfirst(path.c_str(), &entry);
+  if (search == -1) return false;
+  bool found = false;
+  do {
+    found = (entry.attrib & kNotAFile) == 0;
+  } while (!found && _findnext(search, &entry) == 0);
+  _findclose(search);
+  return found;
+}
+
+std::string CurrentFolder() {
+  char buffer[kPathBuffer];
+  DWORD length = GetCurrentDirectoryA(kPathBuffer, buffer);
+  if (length == 0 || length >= kPathBuffer) return "";
+  return std::string(buffer, length);
+}
+
+bool ChangeFolder(const std::string &path) { return _chdir(path.c_str()) == 0; }
+
+bool CreateFolder(const std::string &path) { return _mkdir(path.c_str()) == 0; }
+
+bool RemoveFile(const std::string &path) { return DeleteFileA(path.c_str()) != 0; }
+
+bool CopyFileReplacing(const std::string &source, const std::string &destination) {
+  return CopyFileA(source.c_str(), destination.c_str(), FALSE) != 0;
+}
+
+int RunCommand(const std::string &program, const std::string &arguments) {
+  // 1. Nothing to start.
+  if (program.empty()) return -1;
+  // 2. A path with a space takes its short form; without one nothing starts,
+  //    so that no other program is run in its place.
+  std::string path = program;
+  if (path.find(' ') != std::string::npos) {
+    char shortPath[kPathBuffer];
+    DWORD length = GetShortPathNameA(program.c_str(), shortPath, kPathBuffer);
+    if (length == 0 || length >= kPathBuffer) return -1;
+    path.assign(shortPath, length);
+    if (path.find(' ') != std::string::npos) return -1;
+  }
+  // 3.-6. The runtime joins the two texts with one space, runs the file
+  // itself (no search path) and waits for it.
+  intptr_t code = _spawnl(_P_WAIT, path.c_str(), path.c_str(), arguments.c_str(), nullptr);
+  return static_cast<int>(code);
+}
+
+int RunShellCommand(const std::string &commandLine) {
+  if (commandLine.empty()) return -1;
+  return std::system(commandLine.c_str());
+}
+
+std::string ReadEnvironment(const std::string &name) {
+  if (name.empty()) return "";
+  const char *value = std::getenv(name.c_str());
+  return value != nullptr ? std::string(value) : std::string();
+}
+
+void SleepMilliseconds(int milliseconds) {
+  if (milliseconds > 0) Sleep(static_cast<DWORD>(milliseconds));
+}
+
+bool IsAbsolutePath(const std::string &path) {
+  // "\dir" and "D:dir" do not depend on the current folder's path either.
+  if (!path.empty() && (path[0] == '\\' || path[0] == '/')) return true;
+  return path.size() >= 2 && IsDriveLetter(path[0]) && path[1] == ':';
+}
