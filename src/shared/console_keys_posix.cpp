@@ -39,10 +39,16 @@ void OnEndingSignal(int signalNumber) {
 }
 
 // Ctrl+Z: the shell gets its normal terminal back, and we our raw one when
-// we go on.
+// we go on. The handler runs with the signal blocked: unless it is unblocked,
+// the raise below stays pending, meets this handler again on return, and the
+// program spins instead of stopping.
 void OnStop(int signalNumber) {
   RestoreTerminal();
   signal(signalNumber, SIG_DFL);
+  sigset_t stop;
+  sigemptyset(&stop);
+  sigaddset(&stop, signalNumber);
+  sigprocmask(SIG_UNBLOCK, &stop, nullptr);
   raise(signalNumber);
   signal(signalNumber, OnStop);
   tcsetattr(kInput, TCSANOW, &rawMode);
