@@ -3,6 +3,7 @@ world. Each row is one run: how the world is prepared, the keys on standard
 input, the boxes expected (kind, text, answer), the paths that may change,
 and any further check of the files."""
 import os
+import time
 import unittest
 
 import brax
@@ -275,6 +276,24 @@ class SetupEndToEnd(unittest.TestCase):
         w = self.run_row("from elsewhere", None, b"y", [(Q, "welcome", "Yes"), (I, "client done", "OK")],
                          [CLIENT, PACK, "elsewhere"], client_installed, cwd="/")
         self.assertFalse(os.path.exists(os.path.join("/", "versions")))
+
+    def test_the_editor_is_started_and_not_waited_for(self):
+        w = brax.World()
+        self.addCleanup(w.cleanup)
+        w.remove("home/.minecraft")
+        os.makedirs(w.path("bin"))
+        w.write("bin/xdg-open", '#!/bin/sh\necho "$PWD $@" > "{}"\nexec sleep 5\n'.format(w.path("editor.log")))
+        os.chmod(w.path("bin/xdg-open"), 0o755)
+        environment = dict(os.environ, HOME=w.home, DISPLAY=":99", PATH=w.path("bin") + os.pathsep + os.environ["PATH"])
+        started = time.monotonic()
+        result = brax.run([os.path.join(w.ship, "Setup")], b"yy", env=environment, timeout=20)
+        self.assertLess(time.monotonic() - started, 10)
+        self.assertEqual([b[1] for b in brax.boxes(result.stdout)], [TEXT["welcome"], TEXT["edit"]])
+        for _ in range(100):
+            if os.path.exists(w.path("editor.log")) and w.read("editor.log"):
+                break
+            time.sleep(0.05)
+        self.assertEqual(w.read("editor.log"), (w.ship + " setup.ini\n").encode())
 
     def test_unset_home_means_the_root_game_folder(self):
         w = brax.World()
