@@ -103,8 +103,14 @@ void LookAtStream() {
     if (kind == InputKind::kPipe) {
       DWORD available = 0;
       if (!PeekNamedPipe(input, nullptr, 0, nullptr, &available, nullptr)) {
-        ended = true;  // the writer is gone and everything has been read
-        return;
+        if (GetLastError() == ERROR_BROKEN_PIPE) {
+          ended = true;  // the writer is gone and everything has been read
+          return;
+        }
+        // A pipe that cannot be peeked (Wine's for a Unix pipe says
+        // ERROR_NOT_SUPPORTED) is read like a file.
+        kind = InputKind::kFile;
+        continue;
       }
       if (available == 0) return;
       ReadBytes(available < QueueRoom() ? available : QueueRoom());

@@ -1,9 +1,11 @@
 // Windows implementation of operations.h: Win32 and the msvcrt runtime.
 #include <direct.h>
+#include <fcntl.h>
 #include <io.h>
 #include <process.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "operations.h"
@@ -23,6 +25,10 @@ std::string RemoveFolderCommand(const std::string &folder) {
 }
 
 namespace {
+
+// The programs write their own CR LF: in text mode the runtime would turn it
+// into CR CR LF on redirected output.
+[[maybe_unused]] const int kStdoutBinary = _setmode(_fileno(stdout), _O_BINARY);
 
 constexpr DWORD kPathBuffer = 260;  // MAX_PATH, zero included
 
