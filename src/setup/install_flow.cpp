@@ -25,6 +25,13 @@ InstallPaths paths;
 
 [[noreturn]] void EndProcess() { std::exit(0); }
 
+// A relative jar path that begins with "-" would reach the archiver as a
+// switch; "./" in front names the same file.
+std::string SeenFromProgramFolder(const std::string &path) {
+  if (path.empty() || path[0] != '-') return path;
+  return "." + kSep + path;
+}
+
 // A relative jar path is relative to the program's folder; the second
 // archiver run starts two folders below it.
 std::string SeenFromClassFolder(const std::string &path) {
@@ -168,7 +175,8 @@ void RunSetup() {
       CopyOrAbort(paths.sourceFolder + script, paths.targetFolder + script);
   }
   // 15. The vanilla signature goes. The jar is quoted: game folders hold spaces.
-  int code = RunCommand(kArchiverName, "d " + QuoteArgument(paths.targetJar) + " META-INF");
+  int code = RunCommand(kArchiverName,
+                        "d " + QuoteArgument(SeenFromProgramFolder(paths.targetJar)) + " META-INF");
   if (code != 0)
     AbortWithMessage("A error occured while trying to delete META-INF.\r\n\r\nError code: " +
                      ExitCodeText(code));

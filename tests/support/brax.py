@@ -6,6 +6,7 @@ import hashlib
 import os
 import re
 import shutil
+import stat
 import subprocess
 import tempfile
 
@@ -85,19 +86,23 @@ def boxes(stdout):
 
 
 def snapshot(root):
-    """Every path below `root` with a digest of what it holds."""
+    """Every path below `root` with a digest of what it holds; fifos and
+    devices by their kind (opening a fifo would wait for a writer)."""
     state = {}
     for folder, dirs, files in os.walk(root):
         for name in dirs + files:
             full = os.path.join(folder, name)
             relative = os.path.relpath(full, root)
-            if os.path.islink(full):
+            mode = os.lstat(full).st_mode
+            if stat.S_ISLNK(mode):
                 state[relative] = "link:" + os.readlink(full)
-            elif os.path.isdir(full):
+            elif stat.S_ISDIR(mode):
                 state[relative] = "folder"
-            else:
+            elif stat.S_ISREG(mode):
                 with open(full, "rb") as f:
                     state[relative] = hashlib.sha256(f.read()).hexdigest()
+            else:
+                state[relative] = "special:%o" % mode
     return state
 
 

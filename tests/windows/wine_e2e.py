@@ -19,6 +19,7 @@ import unittest
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path[:0] = [os.path.join(HERE, "..", "support"), os.path.join(HERE, "..", "..", "scripts")]
 import brax  # noqa: E402
+import messages  # noqa: E402
 import sample_package  # noqa: E402
 
 PREFIX = os.environ["WINEPREFIX"]
@@ -92,52 +93,8 @@ class World:
 
 
 # --- Texts ---------------------------------------------------------------------------
-NO_CHANGES = b"Installer will now exit.\r\n\r\nNo changes have been made to your system."
-MANUAL = b"This installer has made no changes to your system. Proceed with manual installation."
-VANILLA = (b"Please ensure that vanilla Minecraft version 1.6.4 has been installed before attempting to "
-           b"install BRAX.\r\n\r\nNo changes have been made to your system.")
-TEXT = {
-    "welcome": b"This program will install the Brax Overhaul (BRAX) mod for Minecraft 1.6.4.\r\n\r\nThe "
-               b"author and/or distributor of this software is not responsible for any damages resulting "
-               b"from the use of this installer or the BRAX mod, including injuries or death caused by "
-               b"skeleton archers.\r\n\r\nDo you agree to these terms?",
-    "no changes": NO_CHANGES,
-    "client done": b"BRAX 1.6.4 has been successfully installed!\r\n\r\nYou can start the Minecraft.exe "
-                   b"launcher now. Remember to edit your profile to use the 1.6.4-BRAX version, if you have "
-                   b"not done so already.\r\n\r\nHave fun :)\r\n\r\nTip: The /version command allows you to "
-                   b"check which release of BRAX you are playing.",
-    "server done": b"BRAX 1.6.4 HDS has been successfully installed!\r\n\r\nYou can start a headless server "
-                   b"instance now by running the batch file located in the versions\\1.6.4-BRAX-HDS folder."
-                   b"\r\n\r\nHave fun :)",
-    "previous BRAX": b"A previous installation of BRAX was found.\r\n\r\nDo you wish to overwrite it?\r\n\r\n"
-                     b"(This will not remove your saved worlds.)",
-    "previous BRAX-HDS": b"A previous installation of BRAX-HDS was found.\r\n\r\nDo you wish to overwrite it?"
-                         b"\r\n\r\n(This will not remove your saved worlds.)",
-    "edit": b"Your minecraft folder was not found in the expected location.\r\n\r\nPlease edit setup.ini so "
-            b"that it contains the correct path, then run the installer again.\r\n\r\nWould you like to edit "
-            b"this file now?",
-    "no archiver": b"Cannot find the 7za.exe archiving program! It must be in the same location as this "
-                   b"program.\r\n\r\n" + NO_CHANGES,
-    "no source": b"Cannot find the location of the 1.6.4-BRAX folder!\r\n\r\n" + MANUAL,
-    "no pack": b"Cannot find the location of the BRAX Resource Pack!\r\n\r\n" + MANUAL,
-    "no versions": b"Cannot find the location of your .minecraft\\versions folder!\r\n\r\n" + MANUAL,
-    "no resourcepacks": b"Cannot find the location of your .minecraft\\resourcepacks folder!\r\n\r\n" + MANUAL,
-    "no vanilla folder": b"Cannot find the location of your .minecraft\\versions\\1.6.4 folder!\r\n\r\n" + VANILLA,
-    "no vanilla jar": b"Cannot find the jar file for vanilla Minecraft 1.6.4!\r\n\r\n" + VANILLA,
-    "not removed": b"Was not able to fully remove your previous installation of BRAX!\r\n\r\n"
-                   b"Proceed with manual installation.",
-}
-
-
-def archiver_failed(step, code):
-    first = b"A error occured while trying to delete META-INF."
-    second = b"An error occured while trying to copy class files to jar archive."
-    return (first if step == "d" else second) + b"\r\n\r\nError code: " + str(code).encode()
-
-
-def copy_failed(source, destination):
-    return (b"A error occurred while copying " + source.encode() + b" to " + destination.encode() +
-            b"\r\n\r\nInstaller will now exit.")
+TEXT = messages.setup_texts("7za.exe")
+archiver_failed, copy_failed = messages.archiver_failed, messages.copy_failed
 
 
 Q, I, W = "question", "information", "warning"
