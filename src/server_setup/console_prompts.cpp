@@ -1,25 +1,18 @@
 #include "console_prompts.h"
 
-#include <cstdio>
 #include <cstdlib>
 
 #include "console_keys.h"
 #include "operations.h"
 
-namespace {
-
-void Write(const std::string &text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fflush(stdout);
-}
-
-}  // namespace
-
-void PrintLine(const std::string &text) { Write(text + "\r\n"); }
+void PrintLine(const std::string &text) { WriteToConsole(text + "\r\n"); }
 
 bool AskYesNo(const std::string &question) {
+  // The console is made ready first, so that no key typed at the prompt
+  // is shown by the terminal.
+  LookAtConsole();
   // 1. The question; the cursor stays after the prompt.
-  Write(question + " [y/n] ");
+  WriteToConsole(question + " [y/n] ");
   // 2. Only "y" and "n" answer; an ended input answers "n".
   std::string answer;
   while (answer != "y" && answer != "n") {
@@ -27,17 +20,17 @@ bool AskYesNo(const std::string &question) {
     if (answer.empty()) answer = "n";
   }
   // 3. The answer shown, then an empty line.
-  Write(answer + "\r\n\r\n");
+  WriteToConsole(answer + "\r\n\r\n");
   return answer == "y";
 }
 
 void AbortWithMessage(const std::string &message) {
   // 1.-2. The message, an empty line, the prompt.
-  if (!message.empty()) Write(message + "\r\n\r\n");
-  Write("Press any key to continue...");
+  if (!message.empty()) WriteToConsole(message + "\r\n\r\n");
+  WriteToConsole("Press any key to continue...");
   // 3. Any key, or the end of the input.
   WaitForKey();
   // 4.-5. Done, whatever happened.
-  Write("\r\n");
+  WriteToConsole("\r\n");
   std::exit(0);
 }

@@ -6,19 +6,13 @@
 // y or Y is Yes, n or N is No, Enter (CR) the default button, Yes; any key
 // closes an OK box. Once the input has ended a question is answered No and
 // an OK box closes, so a closed input never installs anything.
-#include <cstdio>
-
 #include "console_keys.h"
 #include "message_box.h"
+#include "operations.h"
 
 const char kDialogTitle[] = "Brax Overhaul 1.6.4 Installer";
 
 namespace {
-
-void Write(const std::string &text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fflush(stdout);
-}
 
 const char *KindName(BoxKind kind) {
   switch (kind) {
@@ -40,16 +34,17 @@ int AnswerQuestion() {
 }  // namespace
 
 int ShowMessageBox(const std::string &text, BoxKind kind) {
-  Write(std::string("\r\n") + kDialogTitle + " - " + KindName(kind) + "\r\n\r\n" + text +
-        "\r\n\r\n");
+  LookAtConsole();  // the terminal in raw mode before the box shows
+  WriteToConsole(std::string("\r\n") + kDialogTitle + " - " + KindName(kind) + "\r\n\r\n" + text +
+                 "\r\n\r\n");
   if (kind != BoxKind::kQuestion) {
-    Write("[OK] ");
+    WriteToConsole("[OK] ");
     WaitForKey();
-    Write("\r\n");
+    WriteToConsole("\r\n");
     return kIdOk;
   }
-  Write("[Yes/No] ");
+  WriteToConsole("[Yes/No] ");
   const int answer = AnswerQuestion();
-  Write(answer == kIdYes ? "Yes\r\n" : "No\r\n");
+  WriteToConsole(answer == kIdYes ? "Yes\r\n" : "No\r\n");
   return answer;
 }

@@ -93,6 +93,10 @@ std::string ReadEnvironment(const std::string &name);
 
 // --- Platform primitives behind the neutral operations -----------------------
 
+// Writes text to standard output at once, bytes unchanged. A closed or
+// broken output is ignored: the run goes on to its end.
+void WriteToConsole(const std::string &text);
+
 // Sleeps without looking at the console.
 void SleepMilliseconds(int milliseconds);
 

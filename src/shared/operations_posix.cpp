@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <vector>
@@ -212,6 +213,14 @@ std::string ReadEnvironment(const std::string &name) {
   if (name.empty()) return "";
   const char *value = std::getenv(name.c_str());
   return value != nullptr ? std::string(value) : std::string();
+}
+
+void WriteToConsole(const std::string &text) {
+  // A reader that went away must not end the run half done.
+  static const bool ignoring = signal(SIGPIPE, SIG_IGN) != SIG_ERR;
+  (void)ignoring;
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
 }
 
 void SleepMilliseconds(int milliseconds) {

@@ -26,10 +26,6 @@ std::string RemoveFolderCommand(const std::string &folder) {
 
 namespace {
 
-// The programs write their own CR LF: in text mode the runtime would turn it
-// into CR CR LF on redirected output.
-[[maybe_unused]] const int kStdoutBinary = _setmode(_fileno(stdout), _O_BINARY);
-
 constexpr DWORD kPathBuffer = 260;  // MAX_PATH, zero included
 
 bool IsDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
@@ -111,6 +107,15 @@ std::string ReadEnvironment(const std::string &name) {
   if (name.empty()) return "";
   const char *value = std::getenv(name.c_str());
   return value != nullptr ? std::string(value) : std::string();
+}
+
+void WriteToConsole(const std::string &text) {
+  // The programs write their own CR LF: in text mode the runtime would turn it
+  // into CR CR LF on redirected output.
+  static const int binary = _setmode(_fileno(stdout), _O_BINARY);
+  (void)binary;
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
 }
 
 void SleepMilliseconds(int milliseconds) {

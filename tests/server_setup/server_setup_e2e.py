@@ -205,6 +205,22 @@ class ServerSetupEndToEnd(unittest.TestCase):
             with self.subTest(row[0]):
                 self.run_row(*row)
 
+    def test_output_whose_reader_is_gone(self):
+        """A reader that goes away (`ServerSetup | head -1`) does not kill the
+        program: it goes on to its end (the archiver, which shares the broken
+        output, may still fail, and says so)."""
+        w = brax.World(client=False, server=True)
+        self.addCleanup(w.cleanup)
+        reader, writer = os.pipe()
+        os.close(reader)
+        try:
+            done = subprocess.run([os.path.join(w.ship, "ServerSetup")], input=b"y", stdout=writer,
+                                  stderr=subprocess.DEVNULL, timeout=60)
+        finally:
+            os.close(writer)
+        self.assertEqual(done.returncode, 0)  # not -SIGPIPE
+        self.assertTrue(os.path.isfile(w.path(JAR)))
+
 
 if __name__ == "__main__":
     unittest.main()
