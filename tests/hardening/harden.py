@@ -77,11 +77,7 @@ def jar_is(path, classes):
 
 
 # --- Fault rigs --------------------------------------------------------------------
-def as_user(w, user="nobody", group="nogroup"):
-    """The command prefix that runs a program as `user`, who is given the whole
-    world: root, whom permissions never stop, cannot show a failed removal."""
-    subprocess.run(["chown", "-R", "%s:%s" % (user, group), w.root], check=True)
-    return ["setpriv", "--reuid=" + user, "--regid=" + group, "--clear-groups", "--"]
+as_user = brax.as_user
 
 
 def file_size_limit(size):

@@ -21,6 +21,8 @@ sys.path[:0] = [os.path.join(HERE, "..", "support"), os.path.join(HERE, "..", ".
 import brax  # noqa: E402
 import messages  # noqa: E402
 import sample_package  # noqa: E402
+import setup_scenarios as s  # noqa: E402
+from setup_scenarios import CLIENT, PACK, INI, Q, W, DONE, welcome, missing, all_of  # noqa: E402
 
 PREFIX = os.environ["WINEPREFIX"]
 BUILD = os.environ["BRAX_WIN_BUILD"]
@@ -92,74 +94,29 @@ class World:
         wine(["attrib"] + flags.split() + [windows(self.path(relative))], timeout=30)
 
 
-# --- Texts ---------------------------------------------------------------------------
-TEXT = messages.setup_texts("7za.exe")
-archiver_failed, copy_failed = messages.archiver_failed, messages.copy_failed
+# --- Setup: the shared rows and those only Windows has --------------------------------
+class Wine:
+    linux = False
+    archiver = "7za.exe"
+    texts = messages.setup_texts(archiver)
+    sep = "\\"
+    example = b"minecraft_path=<eg. C:\\Users\\Orlander\\AppData\\Roaming\\.minecraft\\>"
+    name = staticmethod(windows)
 
+    @staticmethod
+    def stand_in(w, delete_code, add_code):
+        shutil.copy(os.path.join(HELPERS, "stand_in_archiver.exe"), w.path("ship", "7za.exe"))
+        w.write("ship/codes.txt", b"d %d\na %d\n" % (delete_code, add_code))
 
-Q, I, W = "question", "information", "warning"
-CLIENT = "versions/1.6.4-BRAX"
-SERVER = "versions/1.6.4-BRAX-HDS"
-PACK = "resourcepacks/BRAX Resource Pack 1.6.4.zip"
-INI = "ship/setup.ini"
-
-
-# --- How Setup rows prepare their world ----------------------------------------------
-def in_game(w, relative):
-    return w.rel(os.path.join(w.game, relative))
-
-
-def earlier_install(folder, sibling=False):
-    def prepare(w):
-        w.write(in_game(w, folder + "/old-extra.txt"), b"old")
-        w.write(in_game(w, folder + "/" + os.path.basename(folder) + ".jar"), b"old jar")
-        if sibling:  # "rd" of the version folder must spare its neighbour with a longer name
-            w.write(in_game(w, folder + " old/keep.txt"), b"sibling")
-    return prepare
-
-
-def missing(*paths):
-    def prepare(w):
-        for p in paths:
-            full = w.path(p) if p.startswith("ship") else os.path.join(w.game, p) if p else w.game
-            shutil.rmtree(full) if os.path.isdir(full) else os.remove(full)
-    return prepare
-
-
-def server_source(w):
-    sample_package.make_ship_folder(w.ship, [], None, client=False, server=True)
-
-
-def all_of(*steps):
-    return lambda w: [step(w) for step in steps]
+    @staticmethod
+    def runs(w, *steps):
+        jar = windows(os.path.join(w.game, CLIENT, "1.6.4-BRAX.jar"))
+        return ['7za.exe d "%s" META-INF' % jar if step == "d" else '..\\..\\7za.exe a -r "%s" *' % jar
+                for step in steps]
 
 
 def stand_in_archiver(delete_code=0, add_code=0):
-    def prepare(w):
-        shutil.copy(os.path.join(HELPERS, "stand_in_archiver.exe"), w.path("ship", "7za.exe"))
-        w.write("ship/codes.txt", b"d %d\na %d\n" % (delete_code, add_code))
-    return prepare
-
-
-def setup_ini(content):
-    return lambda w: w.write(INI, content(w))
-
-
-def moved_game(to, user=None):
-    """The game folder somewhere else, named by setup.ini in `encoding`."""
-    def prepare(w, encoding="utf-8"):
-        target = w.path(to)
-        os.makedirs(os.path.dirname(target), exist_ok=True)
-        os.rename(w.game, target)
-        w.game = target
-    return prepare
-
-
-def game_named_in_ini(to, encoding):
-    def prepare(w):
-        moved_game(to)(w)
-        w.write(INI, ("minecraft_path = " + windows(w.game) + "\r\n").encode(encoding))
-    return prepare
+    return lambda w: Wine.stand_in(w, delete_code, add_code)
 
 
 def user(name):
@@ -167,7 +124,7 @@ def user(name):
 
 
 def attrib(flags, relative):
-    return lambda w: w.attrib(flags, relative)
+    return lambda w: w.attrib(flags, s.below(w, relative))
 
 
 def read_only(relative):
@@ -176,9 +133,13 @@ def read_only(relative):
 
 def unremovable(w):
     """An earlier install that "rd" cannot remove: an immutable file in it."""
-    earlier_install(CLIENT)(w)
+    s.earlier_install(CLIENT)(w)
     w.locked = os.path.join(w.game, CLIENT, "old-extra.txt")
     subprocess.run(["chattr", "+i", w.locked], check=True)
+
+
+def unlock(t, w):
+    subprocess.run(["chattr", "-i", w.locked], check=True)
 
 
 def drive_root(w):
@@ -190,141 +151,43 @@ def drive_root(w):
     w.program_folder = "P:\\"
 
 
-# --- Further checks of Setup rows ----------------------------------------------------
-def client_installed(t, w):
-    folder = os.path.join(w.game, CLIENT)
-    t.assertEqual(sample_package.jar_entries(os.path.join(folder, "1.6.4-BRAX.jar")),
-                  sample_package.expected_jar(sample_package.CLIENT_CLASSES))
-    with open(os.path.join(folder, "1.6.4-BRAX.json"), "rb") as f:
-        t.assertEqual(f.read(), b'{"id": "1.6.4-BRAX"}')
-    t.assertTrue(os.path.isfile(os.path.join(w.game, PACK)))
-    t.assertEqual(sorted(os.listdir(folder)), ["1.6.4-BRAX.jar", "1.6.4-BRAX.json"])
+def named_in_ini(to, encoding):
+    return s.game_named_in_ini(Wine, to, encoding=encoding)
 
 
-def server_installed(t, w, folder=None):
-    folder = folder or os.path.join(w.game, SERVER)
-    t.assertEqual(sample_package.jar_entries(os.path.join(folder, "1.6.4-BRAX-HDS.jar")),
-                  sample_package.expected_jar(sample_package.SERVER_CLASSES))
-    for name, content in sample_package.SERVER_SCRIPTS.items():
-        with open(os.path.join(folder, name), "rb") as f:
-            t.assertEqual(f.read(), content)
+def cyrillic_copy_failed(w):
+    return s.copy_failed("1.6.4-BRAX\\1.6.4-BRAX.json", windows(os.path.join(w.game, CLIENT, "1.6.4-BRAX.json")))
 
 
-def sibling_kept(t, w):
-    client_installed(t, w)
-    with open(os.path.join(w.game, CLIENT + " old", "keep.txt"), "rb") as f:
-        t.assertEqual(f.read(), b"sibling")
-
-
-def ini_is(expected):
-    return lambda t, w: t.assertEqual(w.read(INI), expected(w))
-
-
-def archiver_log(*lines):
-    return lambda t, w: t.assertEqual(w.read("ship/archiver.log").decode().splitlines(),
-                                      [line(w) for line in lines])
-
-
-def jar_in(w):
-    return windows(os.path.join(w.game, CLIENT, "1.6.4-BRAX.jar"))
-
-
-def unlock(t, w):
-    subprocess.run(["chattr", "-i", w.locked], check=True)
-
-
-# Paths below the game folder, or "ship/..." below the world.
-# name, prepare, answers, boxes (kind, text, answer), paths that may change, check
-SETUP_ROWS = [
-    ("client first install", None, "y", [(Q, "welcome", "yes"), (I, "client done", "ok")],
-     [CLIENT, PACK], client_installed),
-    ("both source folders: server edition", server_source, "y",
-     [(Q, "welcome", "yes"), (I, "server done", "ok")], [SERVER], server_installed),
-    ("welcome refused", None, "n", [(Q, "welcome", "no"), (I, "no changes", "ok")], [], None),
-    ("earlier install overwritten, its sibling spared", earlier_install(CLIENT, sibling=True), "yy",
-     [(Q, "welcome", "yes"), (Q, "previous BRAX", "yes"), (I, "client done", "ok")], [CLIENT, PACK],
-     sibling_kept),
-    ("earlier install refused", earlier_install(CLIENT), "yn",
-     [(Q, "welcome", "yes"), (Q, "previous BRAX", "no"), (I, "no changes", "ok")], [], None),
-    ("earlier server install: only the jar goes", all_of(server_source, missing("ship/1.6.4-BRAX"),
-                                                         earlier_install(SERVER)), "yy",
-     [(Q, "welcome", "yes"), (Q, "previous BRAX-HDS", "yes"), (I, "server done", "ok")], [SERVER],
-     lambda t, w: (server_installed(t, w),
-                   t.assertEqual(w.read(in_game(w, SERVER + "/old-extra.txt")), b"old"))),
-    ("server edition needs no resource pack", all_of(server_source, missing("ship/1.6.4-BRAX", "resourcepacks")),
-     "y", [(Q, "welcome", "yes"), (I, "server done", "ok")], [SERVER], server_installed),
-    ("game folder missing: setup.ini with \\ paths", missing(""), "yn",
-     [(Q, "welcome", "yes"), (Q, "edit", "no")], ["ship/setup.ini"],
-     ini_is(lambda w: b"minecraft_path=" + windows(w.game).encode() + b"\\")),
-    ("game folder missing, edit answered Yes", missing(""), "yy",
-     [(Q, "welcome", "yes"), (Q, "edit", "yes")], ["ship/setup.ini"],
-     ini_is(lambda w: b"minecraft_path=" + windows(w.game).encode() + b"\\")),
-    ("empty game folder: the example is written", setup_ini(lambda w: b"minecraft_path=\r\n"), "yn",
-     [(Q, "welcome", "yes"), (Q, "edit", "no")], ["ship/setup.ini"],
-     ini_is(lambda w: b"minecraft_path=<eg. C:\\Users\\Orlander\\AppData\\Roaming\\.minecraft\\>")),
-    ("setup.ini names the game folder", game_named_in_ini("Games/mc", "ascii"), "y",
-     [(Q, "welcome", "yes"), (I, "client done", "ok")], [CLIENT, PACK], client_installed),
-    ("hidden setup.ini does not count", all_of(setup_ini(lambda w: b"minecraft_path=C:\\nowhere\r\n"),
-                                               attrib("+h", INI)), "y",
-     [(Q, "welcome", "yes"), (I, "client done", "ok")], [CLIENT, PACK], client_installed),
-    ("no archiver", missing("ship/7za.exe"), "y", [(Q, "welcome", "yes"), (W, "no archiver", "ok")], [], None),
-    ("hidden archiver does not count", attrib("+h", "ship/7za.exe"), "y",
-     [(Q, "welcome", "yes"), (W, "no archiver", "ok")], [], None),
-    ("system archiver does not count", attrib("+s", "ship/7za.exe"), "y",
-     [(Q, "welcome", "yes"), (W, "no archiver", "ok")], [], None),
-    ("read-only archiver counts", read_only("ship/7za.exe"), "y",
-     [(Q, "welcome", "yes"), (I, "client done", "ok")], [CLIENT, PACK], client_installed),
-    ("no source folder", missing("ship/1.6.4-BRAX"), "y", [(Q, "welcome", "yes"), (W, "no source", "ok")], [], None),
-    ("no resource pack", missing("ship/1.6.4-BRAX/BRAX Resource Pack 1.6.4.zip"), "y",
-     [(Q, "welcome", "yes"), (W, "no pack", "ok")], [], None),
-    ("no versions folder", missing("versions"), "y", [(Q, "welcome", "yes"), (W, "no versions", "ok")], [], None),
-    ("no resourcepacks folder", missing("resourcepacks"), "y",
-     [(Q, "welcome", "yes"), (W, "no resourcepacks", "ok")], [], None),
-    ("no vanilla folder", missing("versions/1.6.4"), "y",
-     [(Q, "welcome", "yes"), (W, "no vanilla folder", "ok")], [], None),
-    ("no vanilla jar", missing("versions/1.6.4/1.6.4.jar"), "y",
-     [(Q, "welcome", "yes"), (W, "no vanilla jar", "ok")], [], None),
-    ("system vanilla jar does not count", lambda w: w.attrib("+s", in_game(w, "versions/1.6.4/1.6.4.jar")), "y",
-     [(Q, "welcome", "yes"), (W, "no vanilla jar", "ok")], [], None),
-    ("missing version file: the copy fails after the jar", missing("ship/1.6.4-BRAX/1.6.4-BRAX.json"), "y",
-     [(Q, "welcome", "yes"),
-      (W, lambda w: copy_failed("1.6.4-BRAX\\1.6.4-BRAX.json",
-                                windows(os.path.join(w.game, CLIENT, "1.6.4-BRAX.json"))), "ok")],
-     [CLIENT], lambda t, w: t.assertTrue(os.path.isfile(os.path.join(w.game, CLIENT, "1.6.4-BRAX.jar")))),
-    ("first archiver run fails", stand_in_archiver(delete_code=2), "y",
-     [(Q, "welcome", "yes"), (W, lambda w: archiver_failed("d", 2), "ok")], [CLIENT, PACK, "ship/archiver.log"],
-     archiver_log(lambda w: '7za.exe d "%s" META-INF' % jar_in(w))),
-    ("second archiver run fails", stand_in_archiver(add_code=7), "y",
-     [(Q, "welcome", "yes"), (W, lambda w: archiver_failed("a", 7), "ok")], [CLIENT, PACK, "ship/archiver.log"],
-     archiver_log(lambda w: '7za.exe d "%s" META-INF' % jar_in(w),
-                  lambda w: '..\\..\\7za.exe a -r "%s" *' % jar_in(w))),
-    ("vanilla jar no archive: the real archiver's code", lambda w: w.write(in_game(w, "versions/1.6.4/1.6.4.jar"),
-                                                                            b"not a zip"), "y",
-     [(Q, "welcome", "yes"), (W, lambda w: archiver_failed("d", 2), "ok")], [CLIENT, PACK], None),
-    ("no class folder: -1", missing("ship/1.6.4-BRAX/class"), "y",
-     [(Q, "welcome", "yes"), (W, lambda w: archiver_failed("a", -1), "ok")], [CLIENT, PACK], None),
+INSTALLED = (welcome(DONE), [CLIENT, PACK], s.client_installed)
+NO_ARCHIVER = welcome((W, "no archiver", "ok"))
+WINDOWS_ROWS = [
+    ("game folder missing, edit answered Yes", missing(""), "yy", welcome((Q, "edit", "yes")), [INI],
+     s.ini_is(lambda w: b"minecraft_path=" + windows(w.game).encode() + b"\\")),
+    ("hidden setup.ini does not count",
+     all_of(s.setup_ini(b"minecraft_path=C:\\nowhere\r\n"), attrib("+h", INI)), "y", *INSTALLED),
+    ("hidden archiver does not count", attrib("+h", "ship/7za.exe"), "y", NO_ARCHIVER, [], None),
+    ("system archiver does not count", attrib("+s", "ship/7za.exe"), "y", NO_ARCHIVER, [], None),
+    ("read-only archiver counts", read_only("ship/7za.exe"), "y", *INSTALLED),
+    ("system vanilla jar does not count", attrib("+s", "versions/1.6.4/1.6.4.jar"), "y",
+     welcome((W, "no vanilla jar", "ok")), [], None),
+    ("vanilla jar no archive: the real archiver's code",
+     lambda w: w.write(s.below(w, "versions/1.6.4/1.6.4.jar"), b"not a zip"), "y",
+     welcome((W, lambda w: s.archiver_failed("d", 2), "ok")), [CLIENT, PACK], None),
     ("earlier install that cannot be removed", unremovable, "yy",
-     [(Q, "welcome", "yes"), (Q, "previous BRAX", "yes"), (W, "not removed", "ok")], [CLIENT], unlock),
-    ("program in a drive root", drive_root, "y", [(Q, "welcome", "yes"), (I, "client done", "ok")],
-     [CLIENT, PACK], client_installed),
-    ("Cyrillic user folder", user("Иван Петров"), "y", [(Q, "welcome", "yes"), (I, "client done", "ok")],
-     [CLIENT, PACK], client_installed),
-    ("Cyrillic game folder in a UTF-8 setup.ini", game_named_in_ini("Игры/mc", "utf-8"), "y",
-     [(Q, "welcome", "yes"), (I, "client done", "ok")], [CLIENT, PACK], client_installed),
-    ("Cyrillic game folder in a legacy (1251) setup.ini", game_named_in_ini("Игры/mc", "cp1251"), "y",
-     [(Q, "welcome", "yes"), (I, "client done", "ok")], [CLIENT, PACK], client_installed,
+     welcome((Q, "previous BRAX", "yes"), (W, "not removed", "ok")), [CLIENT], unlock),
+    ("program in a drive root", drive_root, "y", *INSTALLED),
+    ("Cyrillic user folder", user("Иван Петров"), "y", *INSTALLED),
+    ("Cyrillic game folder in a UTF-8 setup.ini", named_in_ini("Игры/mc", "utf-8"), "y", *INSTALLED),
+    ("Cyrillic game folder in a legacy (1251) setup.ini", named_in_ini("Игры/mc", "cp1251"), "y", *INSTALLED,
      {"LC_ALL": "ru_RU.UTF-8"}),
-    ("accented game folder in a legacy (1252) setup.ini", game_named_in_ini("Jürgen/mc", "cp1252"), "y",
-     [(Q, "welcome", "yes"), (I, "client done", "ok")], [CLIENT, PACK], client_installed),
+    ("accented game folder in a legacy (1252) setup.ini", named_in_ini("Jürgen/mc", "cp1252"), "y", *INSTALLED),
     ("Cyrillic game folder missing: setup.ini in UTF-8", all_of(user("Иван"), missing("")), "yn",
-     [(Q, "welcome", "yes"), (Q, "edit", "no")], ["ship/setup.ini"],
-     ini_is(lambda w: ("minecraft_path=" + windows(w.game) + "\\").encode("utf-8"))),
+     welcome((Q, "edit", "no")), [INI], s.ini_is(lambda w: ("minecraft_path=" + windows(w.game) + "\\").encode())),
     ("copy failure names the Cyrillic folder", all_of(user("Иван"), missing("ship/1.6.4-BRAX/1.6.4-BRAX.json")), "y",
-     [(Q, "welcome", "yes"),
-      (W, lambda w: copy_failed("1.6.4-BRAX\\1.6.4-BRAX.json",
-                                windows(os.path.join(w.game, CLIENT, "1.6.4-BRAX.json"))), "ok")],
-     [CLIENT], None),
+     welcome((W, cyrillic_copy_failed, "ok")), [CLIENT], None),
 ]
+SETUP_ROWS = s.rows(Wine) + WINDOWS_ROWS
 
 
 # --- ServerSetup ---------------------------------------------------------------------
@@ -373,7 +236,7 @@ def earlier_server_build(w):
 
 
 def server_built(t, w):
-    server_installed(t, w, w.path(TARGET))
+    s.server_installed(t, w, w.path(TARGET))
 
 
 def world_kept(t, w):
@@ -522,10 +385,10 @@ class WineEndToEnd(unittest.TestCase):
         with open(log, "rb") as f:
             got, end = parse_driver_log(f.read())
         os.remove(log)
-        want = [(kind, TEXT[text] if isinstance(text, str) else text(w), answer) for kind, text, answer in expected]
+        want = s.expected_boxes(Wine, w, expected)
         self.assertEqual(got, want, out.decode(errors="replace")[-2000:])
         self.assertEqual(end, "exit 0")
-        allowed = [a if a.startswith("ship") else in_game(w, a) for a in allowed]
+        allowed = [s.below(w, a) for a in allowed]
         changed = brax.changed_paths(before, brax.snapshot(w.root))
         if check:
             check(self, w)
