@@ -17,8 +17,8 @@ import zipfile
 # by the mod; the rest stay vanilla.
 VANILLA_ENTRIES = {
     "META-INF/MANIFEST.MF": b"Manifest-Version: 1.0\r\n",
-    "META-INF/MOJANG_C.SF": b"signature\r\n",
-    "META-INF/MOJANG_C.DSA": b"\x00\x01dsa",
+    "META-INF/CERT.SF": b"signature\r\n",
+    "META-INF/CERT.DSA": b"\x00\x01dsa",
     "a.class": b"vanilla a",
     "b.class": b"vanilla b",
     "net/minecraft/client/Minecraft.class": b"vanilla Minecraft",
