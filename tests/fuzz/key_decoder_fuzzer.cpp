@@ -14,8 +14,8 @@
 
 namespace {
 
-const std::set<int> kExtendedCodes = {59, 60, 61, 62, 63, 64, 65, 66, 67, 68, 71, 72,
-                                      73, 75, 77, 79, 80, 81, 82, 83, 133, 134};
+const std::set<int> kExtendedCodes = {59, 60, 61, 62, 63, 64, 65, 66, 67, 68,  71,
+                                      72, 73, 75, 77, 79, 80, 81, 82, 83, 133, 134};
 
 std::vector<std::string> Decode(const std::string &bytes, const std::vector<std::size_t> &cuts) {
   KeyDecoder decoder;
@@ -40,7 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
   const unsigned seed = data[0];
   const std::string bytes(reinterpret_cast<const char *>(data + 1), size - 1);
   std::vector<std::size_t> cuts;
-  for (std::size_t at = 1 + seed % 7; at < bytes.size(); at += 1 + (at * 31 + seed) % 9) cuts.push_back(at);
+  for (std::size_t at = 1 + seed % 7; at < bytes.size(); at += 1 + (at * 31 + seed) % 9)
+    cuts.push_back(at);
   const std::vector<std::string> whole = Decode(bytes, {});
   const std::vector<std::string> pieces = Decode(bytes, cuts);
   std::vector<std::size_t> everyByte;
@@ -53,7 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
       if (key[0] == '\x7f') std::abort();
       continue;
     }
-    if (key.size() != 2 || key[0] != '\xff' || kExtendedCodes.count(static_cast<unsigned char>(key[1])) == 0)
+    if (key.size() != 2 || key[0] != '\xff' ||
+        kExtendedCodes.count(static_cast<unsigned char>(key[1])) == 0)
       std::abort();
   }
   return 0;

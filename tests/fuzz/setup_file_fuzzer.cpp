@@ -54,8 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
   std::string got = "default", want = "default";
   const bool found = FindGameFolder(text, got);
   if (found != Reference(text, want) || got != want) std::abort();
-  if (found && (got.find('\n') != std::string::npos || (!got.empty() && (got[0] == ' ' || got[0] == '<' ||
-                                                                         got.back() == ' '))))
+  if (found && (got.find('\n') != std::string::npos ||
+                (!got.empty() && (got[0] == ' ' || got[0] == '<' || got.back() == ' '))))
     std::abort();
   // One line at a time, as the file reader feeds it.
   bool lineFound = false;

@@ -45,12 +45,15 @@ TEST_F(Operations, FileExistsCountsOnlyVisibleRegularFiles) {
     std::string path;
     bool exists;
   } cases[] = {
-      {"mod.jar", true},         {Path("mod.jar"), true},   {"missing.jar", false},
-      {"folder.jar", false},     {".hidden.zip", false},    {"*.zip", false},
-      {"*.jar", true},           {"m?d.jar", true},         {"m?.jar", false},
-      {"a[1].txt", true},        {"sub/inner.class", true}, {"sub/*", true},
-      {"sub/", false},           {"link.jar", true},        {"link-to-folder", false},
-      {"dangling", false},       {"fifo", false},           {"f*", false},
+      {"mod.jar", true},         {Path("mod.jar"), true},
+      {"missing.jar", false},    {"folder.jar", false},
+      {".hidden.zip", false},    {"*.zip", false},
+      {"*.jar", true},           {"m?d.jar", true},
+      {"m?.jar", false},         {"a[1].txt", true},
+      {"sub/inner.class", true}, {"sub/*", true},
+      {"sub/", false},           {"link.jar", true},
+      {"link-to-folder", false}, {"dangling", false},
+      {"fifo", false},           {"f*", false},
       {"missing/*.jar", false},  {"", false},
   };
   for (const auto &c : cases) EXPECT_EQ(FileExists(c.path), c.exists) << c.path;
@@ -64,9 +67,9 @@ TEST_F(Operations, FolderExistsLeavesTheCurrentFolderWhereItWas) {
     std::string path;
     bool exists;
   } cases[] = {
-      {"game", true},  {"game/", true},    {"./game", true},         {Path("game"), true},
-      {"link/", true}, {"file", false},    {"missing", false},       {"game/missing", false},
-      {"", false},     {"file/", false},   {Path("game") + "/", true},
+      {"game", true},  {"game/", true},  {"./game", true},           {Path("game"), true},
+      {"link/", true}, {"file", false},  {"missing", false},         {"game/missing", false},
+      {"", false},     {"file/", false}, {Path("game") + "/", true},
   };
   for (const auto &c : cases) {
     EXPECT_EQ(FolderExists(c.path), c.exists) << c.path;
@@ -131,7 +134,7 @@ TEST_F(Operations, RunCommandGivesExitCodesAndWindowsStyleWords) {
   EXPECT_EQ(Read("args.txt"), Path("args") + "\n");
   EXPECT_EQ(RunCommand("./killed", ""), 128 + 9);
   EXPECT_EQ(RunCommand("./missing", "x"), -1);
-  EXPECT_EQ(RunCommand("./plain", "x"), -1);  // not executable
+  EXPECT_EQ(RunCommand("./plain", "x"), -1);   // not executable
   EXPECT_EQ(RunCommand("sh", "-c true"), -1);  // never looked up in the search path
   EXPECT_EQ(RunCommand("", "x"), -1);
 }

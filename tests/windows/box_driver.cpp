@@ -94,8 +94,8 @@ std::vector<DWORD> Rendered(HICON icon, DWORD background, int width, int height)
   HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
   HGDIOBJ old = SelectObject(memory, bitmap);
   // BGRX from the capture back to a COLORREF.
-  HBRUSH brush = CreateSolidBrush(RGB((background >> 16) & 0xFF, (background >> 8) & 0xFF,
-                                      background & 0xFF));
+  HBRUSH brush =
+      CreateSolidBrush(RGB((background >> 16) & 0xFF, (background >> 8) & 0xFF, background & 0xFF));
   RECT all = {0, 0, width, height};
   FillRect(memory, &all, brush);
   DeleteObject(brush);
@@ -132,12 +132,15 @@ std::string IconKind(HWND box) {
   struct Candidate {
     const char *name;
     LPCWSTR icon;
-  } candidates[] = {{"warning", IDI_WARNING}, {"information", IDI_INFORMATION}, {"error", IDI_ERROR},
+  } candidates[] = {{"warning", IDI_WARNING},
+                    {"information", IDI_INFORMATION},
+                    {"error", IDI_ERROR},
                     {"question", IDI_QUESTION}};
   std::string best = "unknown";
   long bestDifference = LONG_MAX, secondDifference = LONG_MAX;
   for (const Candidate &candidate : candidates) {
-    long d = Difference(shown, Rendered(LoadIconW(nullptr, candidate.icon), shown[0], width, height));
+    long d =
+        Difference(shown, Rendered(LoadIconW(nullptr, candidate.icon), shown[0], width, height));
     if (d < bestDifference) {
       secondDifference = bestDifference;
       bestDifference = d;
