@@ -428,19 +428,18 @@ class WineEndToEnd(unittest.TestCase):
         console.close()
         self.check_changes(w, before, [TARGET], check)
 
+    def run_rows(self, rows, run):
+        """Each row of a table as a subtest; BRAX_WINE_ONLY picks rows by name."""
+        for row in rows:
+            if ONLY in row[0]:
+                with self.subTest(row[0]):
+                    run(*row)
+
     def test_server_setup_through_a_pipe(self):
-        for row in SERVER_ROWS:
-            if ONLY not in row[0]:
-                continue
-            with self.subTest(row[0]):
-                self.run_server(*row)
+        self.run_rows(SERVER_ROWS, self.run_server)
 
     def test_server_setup_in_a_console(self):
-        for row in CONSOLE_ROWS:
-            if ONLY not in row[0]:
-                continue
-            with self.subTest(row[0]):
-                self.run_console(*row)
+        self.run_rows(CONSOLE_ROWS, self.run_console)
 
     def test_operations(self):
         """ProgramFolder in a drive root, RunCommand of a path with a space,
@@ -484,11 +483,7 @@ class WineEndToEnd(unittest.TestCase):
         self.assertEqual((arguments, code), ('line  a "b c" *.*', "0"))
 
     def test_setup(self):
-        for row in SETUP_ROWS:
-            if ONLY not in row[0]:
-                continue
-            with self.subTest(row[0]):
-                self.run_setup(*row)
+        self.run_rows(SETUP_ROWS, self.run_setup)
 
 
 class CountingResult(unittest.TextTestResult):
