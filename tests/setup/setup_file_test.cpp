@@ -1,11 +1,7 @@
-// setup.ini: the reader over the line forms that occur, and the exact bytes
-// the writer leaves.
+// setup.ini's reader over the line forms that occur.
 #include "setup_file.h"
 
-#include <sys/stat.h>
-
-#include "operations.h"
-#include "temp_folder.h"
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -47,48 +43,6 @@ TEST(SetupText, LastLineWithTheKeyWins) {
     FindGameFolder(c.text, value);
     EXPECT_EQ(value, c.gameFolder) << c.text;
   }
-}
-
-class SetupFile : public TempFolderTest {};
-
-TEST_F(SetupFile, WriteLeavesExactlyTheLine) {
-  Write(kSetupFileName, "minecraft_path=old\r\nother=line\r\n");
-  WriteSetupFile("C:\\Games\\mc\\");
-  EXPECT_EQ(Read(kSetupFileName), "minecraft_path=C:\\Games\\mc\\");
-  EXPECT_EQ(Read(kSetupFileName).size(), 27u);
-  WriteSetupFile("");
-  EXPECT_EQ(Read(kSetupFileName), std::string("minecraft_path=") + kExampleGameFolder);
-  std::string gameFolder = "unchanged";
-  ReadSetupFile(gameFolder);
-  EXPECT_EQ(gameFolder, "");  // the example reads back as no folder
-}
-
-TEST_F(SetupFile, WrittenFoldersReadBack) {
-  for (const std::string folder : {"C:\\Games\\mc\\", "/tmp/My \"Games\" it's/.mc/", "D:\\a=b"}) {
-    WriteSetupFile(folder);
-    std::string gameFolder = kDefault;
-    ReadSetupFile(gameFolder);
-    EXPECT_EQ(gameFolder, folder);
-  }
-}
-
-TEST_F(SetupFile, ReadsOnlyAFileThatCounts) {
-  std::string gameFolder = kDefault;
-  ReadSetupFile(gameFolder);  // none there
-  EXPECT_EQ(gameFolder, kDefault);
-  Folder(kSetupFileName);  // a folder of that name
-  ReadSetupFile(gameFolder);
-  EXPECT_EQ(gameFolder, kDefault);
-  WriteSetupFile("C:\\x\\");  // cannot replace a folder: nothing happens
-  EXPECT_TRUE(FolderExists(kSetupFileName));
-}
-
-TEST_F(SetupFile, ReadsAFileWithoutALastLineEndAndLongLines) {
-  const std::string longFolder(100000, 'x');
-  Write(kSetupFileName, std::string(70000, '#') + "\nminecraft_path=" + longFolder);
-  std::string gameFolder = kDefault;
-  ReadSetupFile(gameFolder);
-  EXPECT_EQ(gameFolder, longFolder);
 }
 
 }  // namespace

@@ -1,25 +1,26 @@
 // Runs a program under Wine and answers its message boxes, the way a user
 // would, recording each box for the end-to-end tests.
 //
-//   box_driver.exe [--env NAME=VALUE]... [--cwd FOLDER] [--timeout SECONDS]
-//                  --answers KEYS --log FILE PROGRAM
+//   box_driver.exe [--env NAME=VALUE]... [--timeout SECONDS] --answers KEYS
+//                  --log FILE PROGRAM
 //
 // It sets the variables in its own environment (Wine ignores the Unix
 // environment's APPDATA), starts PROGRAM with CreateProcessW and, until the
 // program ends, waits for the box with the installer's caption. For each box
 // it writes to FILE
 //
-//   box KIND ANSWER LENGTH\n TEXT\n
+//   box ICON BUTTONS ANSWER LENGTH\n TEXT\n
 //
-// with KIND question, warning, information or error, ANSWER yes, no or ok,
+// with ICON warning, information, error, question or unknown, BUTTONS yesno
+// or ok, ANSWER Yes, No or OK,
 // and TEXT the box's text as UTF-8 (LENGTH bytes, CR LF as they stand); then
 // it presses the button that the next letter of KEYS asks for (y Yes, n No,
 // o OK; a box beyond KEYS gets No or OK). At the end it writes
 // "exit CODE\n", or "timeout\n" after killing a program that outlived the
 // time-out. Its own exit code is 0, or 3 after a time-out.
 //
-// A box's icon handle means nothing in another process, so the kind of an
-// OK box is read from the screen: the icon control's pixels are compared
+// A box's icon handle means nothing in another process, so the icon is read
+// from the screen: the icon control's pixels are compared
 // with the system's warning, information and error icons drawn here.
 #include <windows.h>
 
@@ -164,7 +165,7 @@ std::wstring Quoted(const std::wstring &word) { return L"\"" + word + L"\""; }
 }  // namespace
 
 int wmain(int argc, wchar_t **argv) {
-  std::wstring answers, logPath, program, folder;
+  std::wstring answers, logPath, program;
   DWORD timeoutMs = 60000;
   for (int i = 1; i < argc; ++i) {
     std::wstring arg = argv[i];
@@ -173,14 +174,10 @@ int wmain(int argc, wchar_t **argv) {
       std::size_t equals = assignment.find(L'=');
       SetEnvironmentVariableW(assignment.substr(0, equals).c_str(),
                               assignment.substr(equals + 1).c_str());
-    } else if (arg == L"--unset" && i + 1 < argc) {
-      SetEnvironmentVariableW(argv[++i], nullptr);
     } else if (arg == L"--answers" && i + 1 < argc) {
       answers = argv[++i];
     } else if (arg == L"--log" && i + 1 < argc) {
       logPath = argv[++i];
-    } else if (arg == L"--cwd" && i + 1 < argc) {
-      folder = argv[++i];
     } else if (arg == L"--timeout" && i + 1 < argc) {
       timeoutMs = static_cast<DWORD>(_wtoi(argv[++i])) * 1000;
     } else {
@@ -198,8 +195,8 @@ int wmain(int argc, wchar_t **argv) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION child = {};
-  if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
-                      folder.empty() ? nullptr : folder.c_str(), &startup, &child)) {
+  if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                      &startup, &child)) {
     std::fprintf(log, "not started %lu\n", GetLastError());
     std::fclose(log);
     return 2;
@@ -220,16 +217,17 @@ int wmain(int argc, wchar_t **argv) {
     Sleep(250);
     const std::string text = Utf8(ItemText(box, 0xFFFF));
     const bool question = GetDlgItem(box, IDYES) != nullptr;
-    const std::string kind = question ? "question" : IconKind(box);
+    const std::string icon = IconKind(box);
     wchar_t key = next < answers.size() ? answers[next] : L'-';
     ++next;
     int button = IDOK;
-    const char *answer = "ok";
+    const char *answer = "OK";
     if (question) {
       button = key == L'y' ? IDYES : IDNO;
-      answer = key == L'y' ? "yes" : "no";
+      answer = key == L'y' ? "Yes" : "No";
     }
-    std::fprintf(log, "box %s %s %u\n", kind.c_str(), answer, static_cast<unsigned>(text.size()));
+    std::fprintf(log, "box %s %s %s %u\n", icon.c_str(), question ? "yesno" : "ok", answer,
+                 static_cast<unsigned>(text.size()));
     std::fwrite(text.data(), 1, text.size(), log);
     std::fputc('\n', log);
     std::fflush(log);

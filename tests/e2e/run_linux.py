@@ -1,0 +1,181 @@
+"""Runs the rows of scenarios.py on Linux: the real programs and the real
+archiver in a temporary world, through a pipe, a terminal or a desktop.
+BRAX_ONLY=TEXT runs only the rows whose name holds TEXT."""
+import hashlib
+import os
+import pty
+import re
+import select
+import shutil
+import stat
+import subprocess
+import sys
+import tempfile
+import termios
+import threading
+import time
+import types
+import unittest
+
+import scenarios as s
+
+BUILD = os.environ.get("BRAX_BUILD_DIR", os.path.join(os.path.dirname(__file__), "..", "..", "build", "linux"))
+TIMEOUT = 60
+
+
+class Linux:
+    za, setup, sep = "7za", "Setup", "/"
+    example = b"minecraft_path=<eg. /home/orlander/.minecraft/>"
+    talk = rb"(?:\n7-Zip[^\r]*)?"  # the archiver's own lines end in LF alone
+    name = staticmethod(lambda path: path)
+
+    @staticmethod
+    def stand_in(w, delete_code, add_code):
+        """An archiver that logs its arguments and exits with a code, or kills itself ("kill:N")."""
+        act = lambda code: "kill -%s $$" % code[5:] if str(code).startswith("kill:") else "exit %d" % code
+        w.write("ship/7za", ('#!/bin/sh\nprintf "%%s\\n" "$@" >> "%s"\ncase "$1" in d) %s;; a) %s;; esac\n'
+                             % (w.path(s.LOG), act(delete_code), act(add_code))).encode())
+
+    @staticmethod
+    def runs(w, program, *steps):
+        jar = w.path(s.CLIENT + "/1.6.4-BRAX.jar") if program == s.S else None
+        return [a for step in steps for a in (["d", jar or "../1.6.4-BRAX-HDS/1.6.4-BRAX-HDS.jar", "META-INF"]
+                                              if step == "d" else ["a", "-r", jar or "../../../" + s.HDS_JAR, "*"])]
+
+
+def snapshot(root):
+    state = {}
+    for folder, dirs, files in os.walk(root):
+        for name in dirs + files:
+            full = os.path.join(folder, name)
+            mode = os.lstat(full).st_mode
+            if stat.S_ISREG(mode):
+                with open(full, "rb") as f:
+                    state[full] = hashlib.sha256(f.read()).hexdigest()
+            else:  # a fifo is never opened: that would wait for a writer
+                state[full] = os.readlink(full) if stat.S_ISLNK(mode) else mode
+    return state
+
+
+def chunks(keys):
+    return [keys] if isinstance(keys, (bytes, str)) else keys
+
+
+def through_pipe(w, command, keys, env):
+    stdout = subprocess.PIPE
+    if getattr(w, "reader_gone", False):  # ServerSetup | head -1, once head has gone
+        reader, stdout = os.pipe()
+        os.close(reader)
+    program = subprocess.Popen(command, stdin=subprocess.DEVNULL if keys is None else subprocess.PIPE, stdout=stdout,
+                               stderr=subprocess.DEVNULL, cwd=w.cwd, env=env)
+    timer = threading.Timer(TIMEOUT, program.kill)
+    timer.start()
+    for chunk in chunks(keys or []):
+        if isinstance(chunk, (int, float)):
+            time.sleep(chunk)
+        else:
+            program.stdin.write(chunk.encode() if isinstance(chunk, str) else chunk)
+            program.stdin.flush()
+    if program.stdin:
+        program.stdin.close()
+    out = b""
+    if program.stdout:
+        out = program.stdout.read()
+        program.stdout.close()
+    else:
+        os.close(stdout)
+    _, status, usage = os.wait4(program.pid, 0)
+    timer.cancel()
+    program.returncode = 0
+    return out, status, usage, None
+
+
+def through_terminal(w, command, keys, env):
+    """The program on a new pseudo-terminal; each chunk is typed once the output has been quiet for a moment. After
+    the last, the program may go on for 2.5 s before the terminal hangs up."""
+    pid, master = pty.fork()
+    if pid == 0:
+        os.chdir(w.cwd)
+        os.execve(command[0], command, env)
+    out, mode, deadline = [b""], None, time.monotonic() + TIMEOUT
+
+    def drain(quiet):
+        while select.select([master], [], [], quiet)[0]:
+            try:
+                out[0] += os.read(master, 65536)
+            except OSError:
+                return
+
+    def wait_for_end(seconds, reading=True):
+        end = time.monotonic() + seconds
+        while time.monotonic() < end:
+            drain(0.05) if reading else time.sleep(0.05)
+            done, status, usage = os.wait4(pid, os.WNOHANG)
+            if done:
+                return status, usage
+        return None
+
+    for chunk in keys:
+        if isinstance(chunk, (int, float)):
+            drain(chunk)
+            continue
+        while not out[0] and time.monotonic() < deadline:
+            drain(0.05)
+        drain(0.25)
+        os.write(master, chunk.encode() if isinstance(chunk, str) else chunk)
+    ended = wait_for_end(2.5)
+    if ended:
+        mode = termios.tcgetattr(master)[3]
+    os.close(master)  # a hang-up, for a program that still waits
+    ended = ended or wait_for_end(TIMEOUT, False) or (os.kill(pid, 9), os.wait4(pid, 0)[1:])[1]
+    return out[0].replace(b"\r\r\n", b"\r\n"), ended[0], ended[1], mode
+
+
+def boxes(stdout):
+    return [(m[1].decode(), m[2], (m[3] or b"OK").decode()) for m in re.finditer(
+        rb"\r\nBrax Overhaul 1\.6\.4 Installer - (\w+)\r\n\r\n(.*?)\r\n\r\n(?:\[Yes/No\] (Yes|No)|\[OK\] )\r\n", stdout, re.S)]
+
+
+class LinuxRows(unittest.TestCase):
+    maxDiff = None
+
+    def run_row(self, name, where, program, world, keys, shown, changes, check):
+        w = s.World(tempfile.mkdtemp(prefix="brax-"), Linux, "home", [os.path.join(BUILD, p) for p in (s.S, s.SS)],
+                    shutil.which("7za"))
+        self.addCleanup(shutil.rmtree, w.root, True)
+        s.prepare(self, w, program, world)
+        env = dict(os.environ, HOME=w.home, PATH=w.path("bin") + ":" + os.environ["PATH"])
+        for variable, value in dict({"DISPLAY": None, "WAYLAND_DISPLAY": None}, **getattr(w, "env", {})).items():
+            if value is None:
+                env.pop(variable, None)
+            else:
+                env[variable] = value
+        before = snapshot(w.root)
+        started = time.monotonic()
+        run = through_terminal if where == "tty" else through_pipe
+        out, status, usage, mode = run(w, w.prefix + [os.path.join(w.ship, program)], keys, env)
+        r = types.SimpleNamespace(stdout=out, elapsed=time.monotonic() - started, mode=mode,
+                                  cpu=usage.ru_utime + usage.ru_stime, code=os.waitstatus_to_exitcode(status))
+        text = out.decode(errors="replace")[-3000:]
+        self.assertEqual(r.code, w.code, text)
+        t = s.texts(Linux)
+        value = lambda x: t[x] if isinstance(x, str) else x(w) if callable(x) else x
+        if shown is not None and program == s.S:
+            self.assertEqual(boxes(out), [(kind, value(x), answer) for kind, x, answer in shown], text)
+        elif shown is not None:
+            self.assertRegex(out, b"\\A" + Linux.talk.join(re.escape(value(x)) for x in shown) + b"\\Z")
+        if changes is not None:
+            self.assertEqual(s.unexpected_changes(w, before, snapshot(w.root), changes), [])
+        if check:
+            check(self, w, r)
+
+    def test_rows(self):
+        only = os.environ.get("BRAX_ONLY", "")
+        for row in s.ROWS:
+            if row[1] in ("LW", "L", "tty") and only in row[0]:
+                with self.subTest("%s: %s" % (row[2], row[0])):
+                    self.run_row(*row)
+
+
+if __name__ == "__main__":
+    unittest.main(failfast="--failfast" in sys.argv, argv=sys.argv[:1])

@@ -1,0 +1,648 @@
+"""Both programs end to end, one table for Linux and Wine. A row is one run:
+name, where, program, world, keys, shown, changes, check.
+
+where    "LW" through a pipe on Linux and under Wine, "L" or "W" on one of them,
+         "tty" in a Linux terminal, "desk" on a Linux desktop, "con" in a Wine console
+world    what prepares the world (one function of it, or a tuple of them)
+keys     standard input, or Setup's answers under Wine: bytes, or a list of
+         chunks typed one after another, where a number is a pause in seconds;
+         None is /dev/null
+shown    Setup's boxes (kind, text, answer) or ServerSetup's texts, in order;
+         a text is a name in texts(), bytes, or a function of the world; None
+         leaves the output to the check
+changes  the paths that may change; "~" begins a path below the game folder
+check    check(test, world, result), or None
+A world knows its platform as w.p (run_linux.Linux, run_wine.Wine)."""
+import os
+import random
+import re
+import shutil
+import stat
+import subprocess
+import zipfile
+
+import sample_package as sp
+
+S, SS = "Setup", "ServerSetup"
+Q, I, W = "Question", "Information", "Warning"
+CLIENT, SERVER, PACK = "~versions/1.6.4-BRAX", "~versions/1.6.4-BRAX-HDS", "~resourcepacks/BRAX Resource Pack 1.6.4.zip"
+HDS, INI, LOG = "1.6.4-BRAX-HDS", "ship/setup.ini", "ship/archiver.log"
+HDS_JAR = HDS + "/1.6.4-BRAX-HDS.jar"
+
+
+def texts(p):
+    nc = "Installer will now exit. No changes have been made to your system."
+    manual = "This installer has made no changes to your system. Proceed with manual installation."
+    vanilla = ("Please ensure that vanilla Minecraft version 1.6.4 has been installed before attempting to install "
+               "BRAX.\r\n\r\nNo changes have been made to your system.")
+    t = {  # Setup's boxes
+        "welcome": "This program will install the Brax Overhaul (BRAX) mod for Minecraft 1.6.4.\r\n\r\nThe author "
+                   "and/or distributor of this software is not responsible for any damages resulting from the use of "
+                   "this installer or the BRAX mod, including injuries or death caused by skeleton archers.\r\n\r\n"
+                   "Do you agree to these terms?",
+        "no changes": nc.replace(". ", ".\r\n\r\n"),
+        "client done": "BRAX 1.6.4 has been successfully installed!\r\n\r\nYou can start the Minecraft.exe launcher "
+                       "now. Remember to edit your profile to use the 1.6.4-BRAX version, if you have not done so "
+                       "already.\r\n\r\nHave fun :)\r\n\r\nTip: The /version command allows you to check which "
+                       "release of BRAX you are playing.",
+        "server done": "BRAX 1.6.4 HDS has been successfully installed!\r\n\r\nYou can start a headless server "
+                       "instance now by running the batch file located in the versions\\1.6.4-BRAX-HDS folder.\r\n\r\n"
+                       "Have fun :)",
+        "previous": "A previous installation of BRAX was found.\r\n\r\nDo you wish to overwrite it?\r\n\r\n(This will "
+                    "not remove your saved worlds.)",
+        "edit": "Your minecraft folder was not found in the expected location.\r\n\r\nPlease edit setup.ini so that "
+                "it contains the correct path, then run the installer again.\r\n\r\nWould you like to edit this file "
+                "now?",
+        "no archiver": "Cannot find the %s archiving program! It must be in the same location as this program.\r\n"
+                       "\r\n%s" % (p.za, nc.replace(". ", ".\r\n\r\n")),
+        "no source": "Cannot find the location of the 1.6.4-BRAX folder!\r\n\r\n" + manual,
+        "no pack": "Cannot find the location of the BRAX Resource Pack!\r\n\r\n" + manual,
+        "no versions": "Cannot find the location of your .minecraft\\versions folder!\r\n\r\n" + manual,
+        "no resourcepacks": "Cannot find the location of your .minecraft\\resourcepacks folder!\r\n\r\n" + manual,
+        "no vanilla folder": "Cannot find the location of your .minecraft\\versions\\1.6.4 folder!\r\n\r\n" + vanilla,
+        "no vanilla jar": "Cannot find the jar file for vanilla Minecraft 1.6.4!\r\n\r\n" + vanilla,
+        "not removed": "Was not able to fully remove your previous installation of BRAX!\r\n\r\nProceed with manual "
+                       "installation.",
+    }
+    t["previous HDS"] = t["previous"].replace("BRAX", "BRAX-HDS")
+    end = "\r\n\r\nPress any key to continue...\r\n"
+    t.update({  # ServerSetup's console
+        "terms": "\r\nThis program will build the 1.6.4-BRAX-HDS.jar file, which can be used to start a\r\nserver "
+                 "instance of BRAX-1.6.4.\r\n\r\nThe author and/or distributor of this software is not responsible "
+                 "for any damages\r\nresulting from the use of this installer or the BRAX mod, including injuries "
+                 "or\r\ndeath caused by skeleton archers.\r\n\r\nDo you agree to these terms? [y/n] ",
+        "update": "1.6.4-BRAX-HDS.jar already exists. Do you wish to update it? [y/n] ",
+        "y": "y\r\n\r\n", "n": "n\r\n\r\n", "refused": nc + end,
+        "built": "\r\n1.6.4-BRAX-HDS.jar has been successfully created!\r\n\r\nYour server folder is located at "
+                 "..%s1.6.4-BRAX-HDS%s\r\n" % (p.sep, p.sep),
+        "have fun": "\r\nYou can start a headless server instance now by running the included batch file.\r\n\r\n"
+                    "Have fun :)" + end,
+        "no 7za": "Cannot find the %s! It must be in the same location as this program.\r\n\r\n%s%s" % (p.za, nc, end),
+        "no jar": "Cannot find vanilla 1.6.4.jar! It must be in the same location as this program.\r\n\r\nIf you are "
+                  "in a GUI environment you may want to run %s instead.\r\n\r\n%s%s" % (p.setup, nc, end),
+        "no HDS": "Cannot find the location of the 1.6.4-BRAX folder!\r\n\r\n" + manual + end,
+        "no folder": "Was not able to create folder ..%s1.6.4-BRAX-HDS%s!\r\n\r\n%s%s" % (p.sep, p.sep, nc, end),
+        "jar stays": "Was not able to fully remove the previously created 1.6.4-BRAX-HDS.jar!\r\n\r\nProceed with "
+                     "manual installation." + end,
+    })
+    return {k: v.encode() for k, v in t.items()}
+
+
+def failed(step, code, program=S):
+    """The message of a failed archiver run, "d" (META-INF) or "a"."""
+    text = (b"A error occured while trying to delete META-INF." if step == "d" else
+            b"An error occured while trying to copy class files to jar archive.") + b"\r\n\r\nError code: %d" % code
+    return text + (b"\r\n\r\nPress any key to continue...\r\n" if program == SS else b"")
+
+
+def copy_failed(source, destination, program=S):
+    """The copy-failure message; paths are world paths, named as the program names them."""
+    def text(w):
+        src = w.p.name(w.path(source)) if source.startswith("~") else source.replace("/", w.p.sep)
+        dst = (".." + w.p.sep + destination.replace("/", w.p.sep)) if program == SS else w.p.name(w.path(destination))
+        return (b"A error occurred while copying " + os.fsencode(src) + b" to " + os.fsencode(dst) +
+                b"\r\n\r\nInstaller will now exit." + (b"\r\n\r\nPress any key to continue...\r\n" if program == SS
+                                                       else b""))
+    return text
+
+
+WY, WN, NO = (Q, "welcome", "Yes"), (Q, "welcome", "No"), (I, "no changes", "OK")
+DONE, HDS_DONE, PY, PN = (I, "client done", "OK"), (I, "server done", "OK"), (Q, "previous", "Yes"), (Q, "previous", "No")
+EDIT_NO = [WY, (Q, "edit", "No")]
+INSTALLED = [WY, DONE]
+
+
+def warn(text):
+    return [WY, (W, text, "OK")]
+
+
+TERMS_Y, BUILT = ["terms", "y"], ["built", "have fun"]
+
+
+# --- Worlds ----------------------------------------------------------------------------
+class World:
+    """root/ship: the programs, the archiver, the client source folder, the
+    vanilla jar; root/HOME/.minecraft: a vanilla 1.6.4 install."""
+
+    def __init__(self, root, p, home, programs, archiver):
+        self.root, self.p, self.ship = root, p, os.path.join(root, "ship")
+        self.home, self.game = os.path.join(root, home), os.path.join(root, home, ".minecraft")
+        sp.make_ship_folder(self.ship, programs, archiver, client=True, server=False)
+        sp.make_game_folder(self.game)
+        self.cwd, self.prefix, self.code, self.cleanups = root, [], 0, []
+
+    def path(self, p):
+        if p.startswith("~"):
+            return os.path.join(self.game, p[1:])
+        return os.path.join(self.ship, p[5:]) if p.split("/")[0] == "ship" else os.path.join(self.root, p)
+
+    def rel(self, p):
+        return os.path.relpath(self.path(p), self.root)
+
+    def write(self, p, content=b"canary"):
+        os.makedirs(os.path.dirname(self.path(p)), exist_ok=True)
+        with open(self.path(p), "wb") as f:
+            f.write(content)
+
+    def read(self, p):
+        with open(self.path(p), "rb") as f:
+            return f.read()
+
+
+def prepare(test, w, program, world):
+    """Applies a row's world, and has the test undo what must be undone (mounts, flags)."""
+    if program == SS:
+        server_source(w)
+    try:
+        for step in world if isinstance(world, tuple) else [world] if world else []:
+            prepare(test, w, None, step) if isinstance(step, tuple) else step(w)
+    finally:
+        if program:
+            for cleanup in w.cleanups:
+                test.addCleanup(cleanup)
+
+
+def unexpected_changes(w, before, after, changes):
+    allowed = [w.path(p) for p in changes]
+    return [p for p in sorted(set(before) | set(after))
+            if before.get(p) != after.get(p) and not any(p == a or p.startswith(a + "/") for a in allowed)]
+
+
+def server_source(w):
+    sp.make_ship_folder(w.ship, [], None, client=False, server=True)
+
+
+def missing(*paths):
+    def prepare(w):
+        for p in paths:
+            shutil.rmtree(w.path(p)) if os.path.isdir(w.path(p)) else os.remove(w.path(p))
+    return prepare
+
+
+def earlier(folder, sibling=False):
+    """An earlier install with a file of its own; a sibling whose name begins the same must stay."""
+    def prepare(w):
+        w.write(folder + "/old-extra.txt", b"old")
+        w.write(folder + "/" + os.path.basename(folder) + ".jar", b"old jar")
+        if sibling:
+            w.write(folder + " old/keep.txt", b"sibling")
+    return prepare
+
+
+def earlier_build(w):
+    sp.write_jar(w.path(HDS_JAR), {"stale.class": b"old", "META-INF/OLD.SF": b"old"})
+    w.write(HDS + "/server.properties", b"motd=mine")
+    w.write(HDS + "/run.bat", b"old run.bat")
+
+
+def ini(content):
+    return lambda w: w.write(INI, content(w) if callable(content) else content)
+
+
+def moved_game(to):
+    def prepare(w):
+        os.makedirs(os.path.dirname(w.path(to)), exist_ok=True)
+        os.rename(w.game, w.path(to))
+        w.game = w.path(to)
+    return prepare
+
+
+def game_in_ini(to, line="MINECRAFT_PATH = %s\r\n", encoding="utf-8"):
+    return (moved_game(to), lambda w: w.write(INI, (line % w.p.name(w.game)).encode(encoding)))
+
+
+def stand_in(delete_code=0, add_code=0):
+    return lambda w: w.p.stand_in(w, delete_code, add_code)
+
+
+def attr(**values):
+    return lambda w: [setattr(w, k, v(w) if callable(v) else v) for k, v in values.items()]
+
+
+def not_a_zip(*jars):
+    return lambda w: [w.write(jar, b"this is no zip archive\n" * 50) for jar in jars]
+
+
+def the_real_archivers_code(w):
+    """What the real archiver itself gives for `d JAR META-INF` on a jar that is no zip."""
+    w.write("probe.jar", b"this is no zip archive\n" * 50)
+    return subprocess.run([os.path.join(w.ship, "7za"), "d", w.path("probe.jar"), "META-INF"],
+                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60).returncode
+
+
+def as_nobody(w):
+    """Runs the program as nobody, who owns the world: root, whom permissions never stop, cannot show a failed removal."""
+    subprocess.run(["chown", "-R", "nobody:nogroup", w.root], check=True)
+    w.prefix = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", "--"]
+
+
+def root_owned(folder):
+    def prepare(w):
+        as_nobody(w)
+        os.makedirs(w.path(folder), exist_ok=True)
+        for name in ("old-extra.txt", os.path.basename(folder) + ".jar"):
+            w.write(folder + "/" + name, b"old")
+    return prepare
+
+
+def immutable(folder):
+    def prepare(w):
+        subprocess.run(["chattr", "+i", w.path(folder)], check=True)
+        w.cleanups.append(lambda: subprocess.run(["chattr", "-i", w.path(folder)]))
+    return prepare
+
+
+def logged(program, body=""):
+    """A program of the row's own, first on PATH, that notes when and how it ran."""
+    def prepare(w):
+        w.write("bin/" + program, ('#!/bin/sh\necho "$(date +%%s.%%N) $PWD $*" >> "%s"\n%s' %
+                                   (w.path("ship/%s.log" % program), body)).encode())
+        os.chmod(w.path("bin/" + program), 0o755)
+    return prepare
+
+
+def big_jars(w):
+    """Vanilla jars of about 300 kB, so that limits and small disks bite."""
+    for jar in ("~versions/1.6.4/1.6.4.jar", "ship/1.6.4.jar"):
+        with zipfile.ZipFile(w.path(jar), "w", zipfile.ZIP_STORED) as z:
+            for name, content in dict(sp.VANILLA_ENTRIES, **{"noise.bin": random.Random(3).randbytes(300 << 10)}).items():
+                z.writestr(name, content)
+
+
+def small_disk(folder, size, read_only=False):
+    """`folder` on a tmpfs of `size`, holding what it held."""
+    def prepare(w):
+        big_jars(w)
+        target, parked = w.path(folder), w.path(folder) + ".parked"
+        os.makedirs(target, exist_ok=True)
+        os.rename(target, parked)
+        os.makedirs(target)
+        subprocess.run(["mount", "-t", "tmpfs", "-o", "size=" + size, "tmpfs", target], check=True)
+        w.cleanups.append(lambda: subprocess.run(["umount", "-l", target]))
+        subprocess.run("cp -a '%s'/. '%s' && rm -rf '%s'" % (parked, target, parked), shell=True, check=True)
+        if read_only:
+            subprocess.run(["mount", "-o", "remount,ro", target], check=True)
+    return prepare
+
+
+def file_size_limit(w):
+    big_jars(w)
+    w.prefix = ["prlimit", "--fsize=%d" % (100 << 10), "--"]
+
+
+def huge_ini(key_last):
+    def prepare(w):
+        with open(w.path(INI), "wb") as f:
+            if key_last:
+                f.write((b"#" * 1023 + b"\n") * (100 << 10) + b"minecraft_path=" + os.fsencode(w.game) + b"\n")
+            else:
+                f.truncate(100 << 20)  # 100 MB of zero bytes, no line end
+    return prepare
+
+
+def ini_link(target):
+    return lambda w: os.symlink(w.path(target) if target == "fifo" else target, w.path(INI))
+
+
+ODD_NAMES = ["with space", "it's", 'say "hi"', "$(touch PWNED)", "`touch PWNED`", "a;b&c|touch PWNED", "%APPDATA%",
+             "-rf x", 'back\\slash\\"q\\', "tab\there", "a*b?[c]", os.fsdecode(b"\xff\xfe latin-1 \xe9"), "new\nline"]
+
+
+def odd(where, name):
+    """An odd name as HOME ("home"), as the game folder named in setup.ini ("ini") or as the program's folder
+    ("ship"), with canaries beside it where a broken split or quote would land, and an earlier install."""
+    def prepare(w):
+        folder = w.path(name)
+        for i, c in enumerate(name):
+            if c in " '\"$`;&|\\\t*?\n" and i:
+                w.write(name[:i] + "/canary")
+        w.write(name + " sibling/canary")
+        if where == "ship":
+            os.rename(w.ship, folder)
+            w.ship = folder
+        else:
+            moved_game(name + ("/.minecraft" if where == "home" else ""))(w)
+            w.home = folder
+            if where == "ini":
+                w.write(INI, b"minecraft_path=" + os.fsencode(folder))
+        earlier(CLIENT, sibling=True)(w)
+        earlier_build(w)
+    return prepare
+
+
+def long_path(what, length, program=S):
+    """The program's own path, or the jar's path, exactly `length` bytes long."""
+    def prepare(w):
+        tail = "/" + program if what == "program" else "/versions/1.6.4-BRAX/1.6.4-BRAX.jar"
+        need = length - len(w.root) - 1 - len(tail)
+        folder = "/".join(["L" * 199] * (need // 200) + ["L" * (need % 200)])
+        if what == "program":
+            os.makedirs(os.path.dirname(w.path(folder)))
+            os.rename(w.ship, w.path(folder))
+            w.ship = w.path(folder)
+        else:
+            moved_game(folder)(w)
+            w.write(INI, b"minecraft_path=" + w.game.encode())
+        assert len(w.ship + tail if what == "program" else w.game + tail) == length
+    return prepare
+
+
+def random_keys(seed, length=300):
+    rng, sequences = random.Random(seed), [b"\x1b[A", b"\x1bOP", b"\x1b[[A", b"\x1b[1;5C", b"\x1b[15~", b"\x1b[",
+                                           b"\x1b", b"\x1b[99999999999~", b"\x7f", b"\r", b"\n", b"\xff", b"Y", b"N"]
+    out = b""
+    while len(out) < length:  # Ctrl+C, Ctrl+\ and Ctrl+Z are the terminal's, not keys
+        out += rng.choice(sequences) if rng.random() < 0.4 else bytes([rng.choice([b for b in range(256)
+                                                                                  if b not in (3, 26, 28)])])
+    return [out[:length // 3], out[length // 3:], b"nnnnnn"]
+
+
+# --- Checks ------------------------------------------------------------------------------
+def client_installed(t, w, r):
+    t.assertEqual(sp.jar_entries(w.path(CLIENT + "/1.6.4-BRAX.jar")), sp.expected_jar(sp.CLIENT_CLASSES))
+    t.assertEqual(w.read(CLIENT + "/1.6.4-BRAX.json"), b'{"id": "1.6.4-BRAX"}')
+    t.assertEqual(sorted(os.listdir(w.path(CLIENT))), ["1.6.4-BRAX.jar", "1.6.4-BRAX.json"])
+    t.assertTrue(os.path.isfile(w.path(PACK)))
+
+
+def server_installed(folder=SERVER, *extra):
+    def check(t, w, r):
+        t.assertEqual(sp.jar_entries(w.path(folder + "/1.6.4-BRAX-HDS.jar")), sp.expected_jar(sp.SERVER_CLASSES))
+        for name, content in sp.SERVER_SCRIPTS.items():
+            t.assertEqual(w.read(folder + "/" + name), content)
+        if folder == HDS:
+            t.assertEqual(sorted(os.listdir(w.path(HDS))), sorted(["1.6.4-BRAX-HDS.jar", *sp.SERVER_SCRIPTS, *extra]))
+    return check
+
+
+def holds(path, content):
+    return lambda t, w, r: t.assertEqual(w.read(path), content(w) if callable(content) else content)
+
+
+def all_of(*checks):
+    return lambda t, w, r: [check(t, w, r) for check in checks]
+
+
+def archiver_ran(program, *steps):
+    return lambda t, w, r: t.assertEqual(w.read(LOG).decode().splitlines(), w.p.runs(w, program, *steps))
+
+
+def copied_first(*names):
+    """The failed step came after the jar (still vanilla) and these scripts."""
+    def check(t, w, r):
+        t.assertEqual(sp.jar_entries(w.path(HDS_JAR)), sp.VANILLA_ENTRIES)
+        t.assertEqual(sorted(os.listdir(w.path(HDS))), sorted(["1.6.4-BRAX-HDS.jar", *names]))
+    return check
+
+
+def took(low, high):
+    def check(t, w, r):
+        t.assertGreaterEqual(r.elapsed, low)
+        t.assertLess(r.elapsed, high)
+    return check
+
+
+def removal_attempts(t, w, r):
+    """Three removals, each 4 s and a little after the one before."""
+    times = [float(line.split()[0]) for line in w.read("ship/rm.log").splitlines()]
+    t.assertEqual(len(times), 3)
+    for earlier_one, later in zip(times, times[1:]):
+        t.assertGreaterEqual(later - earlier_one, 4.05)
+        t.assertLess(later - earlier_one, 6)
+
+
+def no_file(path):
+    return lambda t, w, r: t.assertFalse(os.path.lexists(w.path(path)), path)
+
+
+def cpu_below(seconds):
+    return lambda t, w, r: t.assertLess(r.cpu, seconds, "busy while waiting")
+
+
+def terminal_restored(t, w, r):
+    t.assertTrue(r.mode is not None and r.mode & 0o12 == 0o12, "ICANON and ECHO are not back: %r" % r.mode)
+
+
+def only_real_answers(t, w, r):
+    """Every question answered y or n (Yes or No); the last may be cut short by a hang-up."""
+    answers = [a + b for a, b in re.findall(rb" \[y/n\] (.?)|\[Yes/No\] (\w*)", r.stdout, re.S)]
+    t.assertTrue(answers and set(answers[:-1]) | {answers[-1] or b"y"} <= {b"y", b"n", b"Yes", b"No"}, r.stdout[-3000:])
+
+
+def editor_started(t, w, r):
+    t.assertLess(r.elapsed, 5)  # not waited for: it sleeps 5 s
+    for _ in range(100):
+        if os.path.exists(w.path("ship/xdg-open.log")):
+            break
+        subprocess.run(["sleep", "0.05"])
+    t.assertEqual(w.read("ship/xdg-open.log").split(b" ", 1)[1], os.fsencode(w.ship) + b" setup.ini\n")
+
+
+# --- The table ---------------------------------------------------------------------------
+LINE_END = ".. end"
+ROWS = [
+    # Setup: both editions, refusals, earlier installs, the game folder, every missing piece
+    ("client first install", "LW", S, None, "y", INSTALLED, [CLIENT, PACK], client_installed),
+    ("both source folders: server edition", "LW", S, server_source, "y", [WY, HDS_DONE], [SERVER], server_installed()),
+    ("welcome refused", "LW", S, None, "n", [WN, NO], [], None),
+    ("earlier install overwritten, its sibling spared", "LW", S, earlier(CLIENT, True), "yy", [WY, PY, DONE],
+     [CLIENT, PACK], all_of(client_installed, holds(CLIENT + " old/keep.txt", b"sibling"))),
+    ("earlier install refused", "LW", S, earlier(CLIENT), "yn", [WY, PN, NO], [], None),
+    ("earlier server install: only the jar goes", "LW", S, (server_source, missing("ship/1.6.4-BRAX"), earlier(SERVER)),
+     "yy", [WY, (Q, "previous HDS", "Yes"), HDS_DONE], [SERVER],
+     all_of(server_installed(), holds(SERVER + "/old-extra.txt", b"old"))),
+    ("server edition needs no resource pack", "LW", S, (server_source, missing("ship/1.6.4-BRAX", "~resourcepacks")),
+     "y", [WY, HDS_DONE], [SERVER], server_installed()),
+    ("game folder missing: setup.ini names it", "LW", S, missing("~"), "yn", EDIT_NO, [INI],
+     holds(INI, lambda w: ("minecraft_path=" + w.p.name(w.game) + w.p.sep).encode())),
+    ("empty game folder: the example is written", "LW", S, ini(b"minecraft_path=\r\n"), "yn", EDIT_NO, [INI],
+     holds(INI, lambda w: w.p.example)),
+    ("setup.ini names the game folder", "LW", S, game_in_ini("elsewhere/mc"), "y", INSTALLED, [CLIENT, PACK],
+     client_installed),
+    ("no archiver", "LW", S, lambda w: missing("ship/" + w.p.za)(w), "y", warn("no archiver"), [], None),
+    ("no source folder", "LW", S, missing("ship/1.6.4-BRAX"), "y", warn("no source"), [], None),
+    ("no resource pack", "LW", S, missing("ship/1.6.4-BRAX/BRAX Resource Pack 1.6.4.zip"), "y", warn("no pack"), [],
+     None),
+    ("no versions folder", "LW", S, missing("~versions"), "y", warn("no versions"), [], None),
+    ("no resourcepacks folder", "LW", S, missing("~resourcepacks"), "y", warn("no resourcepacks"), [], None),
+    ("no vanilla folder", "LW", S, missing("~versions/1.6.4"), "y", warn("no vanilla folder"), [], None),
+    ("no vanilla jar", "LW", S, missing("~versions/1.6.4/1.6.4.jar"), "y", warn("no vanilla jar"), [], None),
+    ("mod and game folder missing: the mod first", "L", S, missing("ship/1.6.4-BRAX", "~"), "y", warn("no source"), [],
+     None),
+    ("missing version file: the copy fails after the jar", "LW", S, missing("ship/1.6.4-BRAX/1.6.4-BRAX.json"), "y",
+     warn(copy_failed("1.6.4-BRAX/1.6.4-BRAX.json", CLIENT + "/1.6.4-BRAX.json")), [CLIENT],
+     lambda t, w, r: t.assertEqual(os.listdir(w.path(CLIENT)), ["1.6.4-BRAX.jar"])),
+    ("first archiver run fails", "LW", S, stand_in(2, 0), "y", warn(failed("d", 2)), [CLIENT, PACK, LOG],
+     archiver_ran(S, "d")),
+    ("second archiver run fails", "LW", S, stand_in(0, 7), "y", warn(failed("a", 7)), [CLIENT, PACK, LOG],
+     archiver_ran(S, "d", "a")),
+    ("no class folder: -1", "LW", S, missing("ship/1.6.4-BRAX/class"), "y", warn(failed("a", -1)), [CLIENT, PACK], None),
+    ("archiver killed: 128 + the signal", "L", S, stand_in("kill:9", 0), "y", warn(failed("d", 137)),
+     [CLIENT, PACK, LOG], None),
+    ("archiver that cannot start: -1", "L", S, lambda w: os.chmod(w.path("ship/7za"), 0o644), "y", warn(failed("d", -1)),
+     [CLIENT, PACK], None),
+    ("vanilla jar that is no zip: the archiver's own code", "L", S, (not_a_zip("~versions/1.6.4/1.6.4.jar"),
+     attr(jar_code=the_real_archivers_code)), "y", warn(lambda w: failed("d", w.jar_code)), [CLIENT, PACK], None),
+    # Setup: keys on Linux, where it starts, the editor, the default game folder
+    ("closed input refuses", "L", S, None, b"", [WN, NO], [], None),
+    ("Enter takes the default, Yes", "L", S, None, b"\r", INSTALLED, [CLIENT, PACK], client_installed),
+    ("other keys are no answers", "L", S, None, b"xq\nY", INSTALLED, [CLIENT, PACK], client_installed),
+    ("earlier install, the input ends: No", "L", S, earlier(CLIENT), "y", [WY, PN, NO], [], None),
+    ("relative game folder in setup.ini", "L", S, (moved_game("ship/portable-mc"), ini(b"minecraft_path=portable-mc")),
+     "y", INSTALLED, [CLIENT, PACK], client_installed),
+    ("started from another folder", "L", S, attr(cwd="/"), "y", INSTALLED, [CLIENT, PACK],
+     all_of(client_installed, no_file("/versions"))),
+    ("the editor is started and not waited for", "L", S, (missing("~"), logged("xdg-open", "exec sleep 5\n"),
+     attr(env={"DISPLAY": ":99"})), "yy", [WY, (Q, "edit", "Yes")], [INI, "ship/xdg-open.log"], editor_started),
+    ("no desktop: no editor", "L", S, (missing("~"), logged("xdg-open")), "yy", [WY, (Q, "edit", "Yes")], [INI], None),
+    ("unset HOME: the root's game folder", "L", S, attr(env={"HOME": None}), "yn", EDIT_NO, [INI],
+     holds(INI, b"minecraft_path=/.minecraft/")),
+    ("resourcepacks links to the mod: no copy onto itself", "L", S,
+     lambda w: (missing("~resourcepacks")(w), os.symlink(w.path("ship/1.6.4-BRAX"), w.path("~resourcepacks"))), "y",
+     warn(copy_failed("1.6.4-BRAX/BRAX Resource Pack 1.6.4.zip", PACK)), [CLIENT],
+     holds("ship/1.6.4-BRAX/BRAX Resource Pack 1.6.4.zip", b"PK\x05\x06" + b"\x00" * 18)),
+    ("an earlier install's link goes, not what it points to", "L", S,
+     (earlier("elsewhere"), lambda w: os.symlink(w.path("elsewhere"), w.path(CLIENT))), "yy", [WY, PY, DONE],
+     [CLIENT, PACK], all_of(client_installed, holds("elsewhere/old-extra.txt", b"old"))),
+    # Setup: removals that fail
+    ("earlier install that cannot be removed: three tries", "L", S, (root_owned(CLIENT), logged("rm", 'exec /bin/rm "$@"')),
+     "yy", [WY, PY, (W, "not removed", "OK")], ["ship/rm.log"], all_of(removal_attempts, took(8.3, 12))),
+    ("earlier server jar that cannot be removed", "L", S, (server_source, missing("ship/1.6.4-BRAX"), root_owned(SERVER)),
+     "yy", [WY, (Q, "previous HDS", "Yes"), (W, "not removed", "OK")], [], took(8.3, 12)),
+    # Setup: setup.ini of every kind, long paths, the disk
+    *[("setup.ini " + name, "L", S, world, "y", INSTALLED, [CLIENT, PACK], client_installed) for name, world in [
+        ("of 100 MB, the key last", (moved_game("elsewhere/mc"), huge_ini(True))),
+        ("of 100 MB in one line: the default", huge_ini(False)),
+        ("of binary noise: the default", ini(random.Random(7).randbytes(1 << 20).replace(b"=", b"-"))),
+        ("with binary bytes around the key", (moved_game("elsewhere/mc"), ini(
+            lambda w: b"\x00\xff\x1b[A\r\nminecraft_path=" + os.fsencode(w.game) + b"\r\n\x00\xfe=\xff\n"))),
+        ("a folder: the default", lambda w: os.makedirs(w.path(INI + "/minecraft_path=nowhere"))),
+        ("unreadable: the default", (ini(b"minecraft_path=/nowhere"), as_nobody, lambda w: os.chmod(w.path(INI), 0))),
+        ("a link to /proc/self/mem: the default", ini_link("/proc/self/mem")),
+        ("a link to /dev/zero: the default", ini_link("/dev/zero")),
+        ("a fifo: the default", lambda w: os.mkfifo(w.path(INI))),
+        ("a link to a fifo: the default", (lambda w: os.mkfifo(w.path("fifo")), ini_link("fifo"))),
+        ("a dangling link: the default", ini_link("/nowhere/setup.ini"))]],
+    ("program path of 259 bytes", "L", S, long_path("program", 259), "y", INSTALLED, [CLIENT, PACK], client_installed),
+    ("program path of 260 bytes: unreadable", "L", S, long_path("program", 260), "y", warn("no archiver"), [], None),
+    ("jar path of 1500 bytes", "L", S, long_path("jar", 1500), "y", INSTALLED, [CLIENT, PACK], client_installed),
+    ("full disk: no half-written jar", "L", S, small_disk("~versions", "400k"), "y",
+     warn(copy_failed("~versions/1.6.4/1.6.4.jar", CLIENT + "/1.6.4-BRAX.jar")), [CLIENT], no_file(CLIENT + "/1.6.4-BRAX.jar")),
+    # Setup: odd names, in every place a name can come from
+    *[("odd %s %r" % (where, name), "L", S, odd(where, name), "yy", [WY, PY, DONE], [CLIENT, PACK, INI],
+       all_of(client_installed, holds(CLIENT + " old/keep.txt", b"sibling")))
+      for name in ODD_NAMES for where in ("home", "ini", "ship") if not (where == "ini" and "\n" in name)],
+    *[("relative game folder %r" % name, "L", S, (moved_game("ship/" + name), ini(b"minecraft_path=" + name.encode())),
+       "y", INSTALLED, [CLIENT, PACK], client_installed) for name in ("-mc", "-rf x", "--")],
+    # Setup under Wine: attributes, a drive root, names outside the code page, a real 7za.exe
+    ("game folder missing, edit answered Yes", "W", S, missing("~"), "yy", [WY, (Q, "edit", "Yes")], [INI], None),
+    ("hidden setup.ini does not count", "W", S, (ini(b"minecraft_path=C:\\nowhere\r\n"),
+     lambda w: w.p.attrib(w, "+h", INI)), "y", INSTALLED, [CLIENT, PACK], client_installed),
+    ("hidden archiver does not count", "W", S, lambda w: w.p.attrib(w, "+h", "ship/7za.exe"), "y", warn("no archiver"),
+     [], None),
+    ("system archiver does not count", "W", S, lambda w: w.p.attrib(w, "+s", "ship/7za.exe"), "y", warn("no archiver"),
+     [], None),
+    ("read-only archiver counts", "W", S, lambda w: os.chmod(w.path("ship/7za.exe"), 0o444), "y", INSTALLED,
+     [CLIENT, PACK], client_installed),
+    ("system vanilla jar does not count", "W", S, lambda w: w.p.attrib(w, "+s", "~versions/1.6.4/1.6.4.jar"), "y",
+     warn("no vanilla jar"), [], None),
+    ("vanilla jar that is no zip: 7za.exe's code", "W", S, not_a_zip("~versions/1.6.4/1.6.4.jar"), "y",
+     warn(failed("d", 2)), [CLIENT, PACK], None),
+    ("earlier install that cannot be removed", "W", S, (earlier(CLIENT), immutable(CLIENT + "/old-extra.txt")), "yy",
+     [WY, PY, (W, "not removed", "OK")], [CLIENT], None),
+    ("program in a drive root", "W", S, lambda w: w.p.drive_root(w), "y", INSTALLED, [CLIENT, PACK], client_installed),
+    ("Cyrillic user folder", "W", S, lambda w: w.p.user(w, "Иван Петров"), "y", INSTALLED, [CLIENT, PACK],
+     client_installed),
+    ("Cyrillic game folder in a UTF-8 setup.ini", "W", S, game_in_ini("Игры/mc"), "y", INSTALLED, [CLIENT, PACK],
+     client_installed),
+    ("Cyrillic game folder in a legacy (1251) setup.ini", "W", S, (game_in_ini("Игры/mc", encoding="cp1251"),
+     attr(env={"LC_ALL": "ru_RU.UTF-8"})), "y", INSTALLED, [CLIENT, PACK], client_installed),
+    ("accented game folder in a legacy (1252) setup.ini", "W", S, game_in_ini("Jürgen/mc", encoding="cp1252"), "y",
+     INSTALLED, [CLIENT, PACK], client_installed),
+    ("Cyrillic game folder missing: setup.ini in UTF-8", "W", S, (lambda w: w.p.user(w, "Иван"), missing("~")), "yn",
+     EDIT_NO, [INI], holds(INI, lambda w: ("minecraft_path=" + w.p.name(w.game) + "\\").encode())),
+    ("copy failure names the Cyrillic folder", "W", S, (lambda w: w.p.user(w, "Иван"),
+     missing("ship/1.6.4-BRAX/1.6.4-BRAX.json")), "y",
+     warn(copy_failed("1.6.4-BRAX/1.6.4-BRAX.json", CLIENT + "/1.6.4-BRAX.json")), [CLIENT], None),
+
+    # ServerSetup: the build, updates, refusals, keys
+    ("first build", "LW", SS, None, b"y", TERMS_Y + BUILT, [HDS], server_installed(HDS)),
+    ("update answered y", "LW", SS, earlier_build, b"yy", TERMS_Y + ["update", "y"] + BUILT, [HDS],
+     all_of(server_installed(HDS, "server.properties"), holds(HDS + "/server.properties", b"motd=mine"))),
+    ("update answered n", "LW", SS, earlier_build, b"yn", TERMS_Y + ["update", "n", "refused"], [], None),
+    ("update, the input ends: n", "LW", SS, earlier_build, b"y", TERMS_Y + ["update", "n", "refused"], [], None),
+    ("terms refused", "LW", SS, None, b"n", ["terms", "n", "refused"], [], None),
+    ("closed input refuses", "LW", SS, None, None, ["terms", "n", "refused"], [], None),
+    ("capitals and other keys are no answers", "LW", SS, None, b"YN\r\x1b[Aqn", ["terms", "n", "refused"], [], None),
+    ("no archiver", "LW", SS, lambda w: missing("ship/" + w.p.za)(w), b"y", TERMS_Y + ["no 7za"], [], None),
+    ("archiver only a folder", "L", SS, (missing("ship/7za"), lambda w: os.mkdir(w.path("ship/7za"))), b"y",
+     TERMS_Y + ["no 7za"], [], None),
+    ("hidden archiver does not count", "W", SS, lambda w: w.p.attrib(w, "+h", "ship/7za.exe"), b"y",
+     TERMS_Y + ["no 7za"], [], None),
+    ("no vanilla jar", "LW", SS, missing("ship/1.6.4.jar"), b"y", TERMS_Y + ["no jar"], [], None),
+    ("no source folder", "LW", SS, missing("ship/" + HDS), b"y", TERMS_Y + ["no HDS"], [], None),
+    ("source folder is a file", "L", SS, (missing("ship/" + HDS), lambda w: w.write("ship/" + HDS)), b"y",
+     TERMS_Y + ["no HDS"], [], None),
+    ("no run.bat: the jar is copied first", "LW", SS, missing("ship/%s/run.bat" % HDS), b"y",
+     TERMS_Y + [copy_failed(HDS + "/run.bat", HDS + "/run.bat", SS)], [HDS], copied_first()),
+    ("no bash_scripts.tar: the scripts in order", "L", SS, missing("ship/%s/bash_scripts.tar" % HDS), b"y",
+     TERMS_Y + [copy_failed(HDS + "/bash_scripts.tar", HDS + "/bash_scripts.tar", SS)], [HDS],
+     copied_first("run.bat", "bash_scripts.zip")),
+    ("no class folder: -1", "LW", SS, missing("ship/%s/class" % HDS), b"y", TERMS_Y + [failed("a", -1, SS)], [HDS],
+     lambda t, w, r: t.assertNotIn("META-INF/MANIFEST.MF", sp.jar_entries(w.path(HDS_JAR)))),
+    ("deleting META-INF fails", "LW", SS, stand_in(2, 0), b"y", TERMS_Y + [failed("d", 2, SS)], [HDS, LOG],
+     all_of(archiver_ran(SS, "d"), copied_first(*sp.SERVER_SCRIPTS))),
+    ("archiver warning code 1 fails too", "L", SS, stand_in(1, 0), b"y", TERMS_Y + [failed("d", 1, SS)], [HDS, LOG], None),
+    ("adding classes fails", "LW", SS, stand_in(0, 7), b"y", TERMS_Y + [failed("a", 7, SS)], [HDS, LOG],
+     archiver_ran(SS, "d", "a")),
+    ("second run killed: 128 + the signal", "L", SS, stand_in(0, "kill:15"), b"y", TERMS_Y + [failed("a", 143, SS)],
+     [HDS, LOG], None),
+    ("vanilla jar that is no zip: the archiver's own code", "L", SS, (not_a_zip("ship/1.6.4.jar"),
+     attr(jar_code=the_real_archivers_code)), b"y", TERMS_Y + [lambda w: failed("d", w.jar_code, SS)], [HDS], None),
+    ("server folder without the jar: reused", "L", SS, (lambda w: w.write(HDS + "/world/level.dat", b"level"),
+     lambda w: w.write(HDS + "/bash_scripts.tar", b"old")), b"y", TERMS_Y + BUILT, [HDS],
+     all_of(server_installed(HDS, "world"), holds(HDS + "/world/level.dat", b"level"))),
+    ("server folder cannot be made", "L", SS, lambda w: w.write(HDS, b"a file"), b"y", TERMS_Y + ["no folder"], [], None),
+    ("server folder links to the mod: no copy onto itself", "L", SS,
+     lambda w: os.symlink(w.path("ship/" + HDS), w.path(HDS)), b"y",
+     TERMS_Y + [copy_failed(HDS + "/run.bat", HDS + "/run.bat", SS)], ["ship/" + HDS],
+     holds("ship/%s/run.bat" % HDS, sp.SERVER_SCRIPTS["run.bat"])),
+    ("jar that cannot be removed: two tries", "L", SS, (earlier_build, immutable(HDS)), b"yy",
+     TERMS_Y + ["update", "y", "jar stays"], [], took(4.2, 7)),
+    ("started from another folder", "L", SS, (lambda w: os.makedirs(w.path("deep/er")), attr(cwd=lambda w: w.path("deep/er"))),
+     b"y", TERMS_Y + BUILT, [HDS], server_installed(HDS)),
+    ("output whose reader is gone: it goes on to its end", "L", SS, attr(reader_gone=True), b"y", None, [HDS],
+     lambda t, w, r: t.assertTrue(zipfile.is_zipfile(w.path(HDS_JAR)))),
+    ("read-only server folder", "L", SS, small_disk(HDS, "4m", read_only=True), b"y",
+     TERMS_Y + [copy_failed("1.6.4.jar", HDS_JAR, SS)], [], None),
+    ("copy over the file-size limit: no half-written jar", "L", SS, file_size_limit, b"y",
+     TERMS_Y + [copy_failed("1.6.4.jar", HDS_JAR, SS)], [HDS], no_file(HDS_JAR)),
+    ("no CPU at a prompt on an open pipe", "L", SS, None, [2.0], ["terms", "n", "refused"], [], cpu_below(0.1)),
+    *[("odd program folder %r" % name, "L", SS, odd("ship", name), b"yy", TERMS_Y + ["update", "y"] + BUILT, [HDS],
+       server_installed(HDS, "server.properties")) for name in ODD_NAMES],
+    ("program path of 260 bytes: unreadable", "L", SS, long_path("program", 260, SS), b"y",
+     TERMS_Y + ["no 7za"], [], None),
+    # Both in a terminal: keys as typed, the terminal given back, interrupts, a hang-up
+    ("only y and n answer; no CPU at the prompt", "tty", SS, None, ["Y", "\r", "\x1bOP", "\x1b[A", "N", 2.0, "n", "\x1b[15~"],
+     ["terms", "n", "refused"], [], all_of(terminal_restored, cpu_below(0.1))),
+    ("a key in the long pause ends it and the last wait", "tty", SS, (earlier_build, immutable(HDS)), ["y", "y", 1.0, "x"],
+     TERMS_Y + ["update", "y", "jar stays"], [], took(1.0, 3.0)),
+    ("Ctrl+C ends it, the terminal restored", "tty", SS, attr(code=-2), ["\x03"], ["terms"], [], terminal_restored),
+    ("Ctrl+\\ ends Setup, the terminal restored", "tty", S, attr(code=-3), ["\x1c"], None, [], terminal_restored),
+    ("Ctrl+Z without job control changes nothing", "tty", SS, None, ["\x1a", "n", "q"], ["terms", "n", "refused"], [],
+     terminal_restored),
+    ("Ctrl+Z in Setup changes nothing", "tty", S, None, ["\x1a", "n", "q"], [WN, NO], [], terminal_restored),
+    ("a hang-up at the terms builds nothing", "tty", SS, None, [], None, [], None),
+    ("Setup in a terminal", "tty", S, None, ["y", "o"], INSTALLED, [CLIENT, PACK], all_of(client_installed, terminal_restored)),
+    # Random keys: no crash, no hang, and only real answers
+    *[("random keys %d" % seed, how, program, (server_source, stand_in(), earlier(SERVER), earlier_build),
+       random_keys(seed) if how == "tty" else b"".join(random_keys(seed))[:-6], None, None, only_real_answers)
+      for seed in range(3) for how in ("L", "tty") for program in (S, SS)],
+    # ServerSetup in a Wine console: keys as typed
+    ("terms: Y, Enter, F1 and Up dropped, then n; F1 ends the wait", "con", SS, None,
+     [("[y/n]", ["Y", "Enter", "F1", "Up", "n"]), ("Press any key", ["F1"])], ["terms", "n", "refused"], [], None),
+    ("first build; an arrow ends the wait", "con", SS, None, [("[y/n]", ["y"]), ("Press any key", ["Down"])],
+     TERMS_Y + BUILT, [HDS], server_installed(HDS)),
+    ("update: N is no answer, y is", "con", SS, earlier_build, [("[y/n]", ["y"]), ("update it?", ["N", "y"]),
+     ("Press any key", ["Enter"])], TERMS_Y + ["update", "y"] + BUILT, [HDS], server_installed(HDS, "server.properties")),
+]

@@ -1,0 +1,171 @@
+"""Runs the rows of scenarios.py under Wine: Setup.exe's message boxes read and
+answered by box_driver.exe, ServerSetup.exe through a pipe and in a Wine
+console inside tmux; the real 7za.exe archives. scripts/test-windows gives the
+prefix and the display (WINEPREFIX, DISPLAY) and the folders of the programs
+(BRAX_WIN_BUILD), the helpers (BRAX_WIN_HELPERS) and the archiver
+(BRAX_WIN_ARCHIVER). BRAX_ONLY=TEXT runs only the rows whose name holds TEXT."""
+import os
+import re
+import shutil
+import subprocess
+import sys
+import time
+import types
+import unittest
+
+sys.path[:0] = [os.path.join(os.path.dirname(__file__), "..", "e2e"), os.path.join(os.path.dirname(__file__), "..", "..", "scripts")]
+import scenarios as s  # noqa: E402
+from run_linux import snapshot  # noqa: E402
+
+PREFIX, HELPERS = os.environ["WINEPREFIX"], os.environ["BRAX_WIN_HELPERS"]
+DRIVE_C = os.path.join(PREFIX, "drive_c")
+
+
+def windows(path):
+    """The Windows name of a Unix path: C:\\... below drive_c, else Z:\\..."""
+    path = os.path.abspath(path)
+    if path == DRIVE_C or path.startswith(DRIVE_C + "/"):
+        return "C:" + (path[len(DRIVE_C):] or "/").replace("/", "\\")
+    return "Z:" + path.replace("/", "\\")
+
+
+def wine(args, keys=b"", cwd=None, env=None, timeout=90):
+    return subprocess.run(["wine"] + args, input=keys, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, cwd=cwd,
+                          env=dict(os.environ, **(env or {})), timeout=timeout).stdout
+
+
+def drive(letter, folder):
+    link = os.path.join(PREFIX, "dosdevices", letter + ":")
+    if os.path.lexists(link):
+        os.remove(link)
+    os.symlink(folder, link)
+
+
+class Wine:
+    za, setup, sep = "7za.exe", "Setup.exe", "\\"
+    example = b"minecraft_path=<eg. C:\\Users\\Orlander\\AppData\\Roaming\\.minecraft\\>"
+    talk = rb".*?"  # the archiver's own lines end in CR LF too
+    name = staticmethod(windows)
+
+    @staticmethod
+    def stand_in(w, delete_code, add_code):
+        shutil.copy(os.path.join(HELPERS, "stand_in_archiver.exe"), w.path("ship/7za.exe"))
+        w.write("ship/codes.txt", b"d %d\na %d\n" % (delete_code, add_code))
+
+    @staticmethod
+    def runs(w, program, *steps):
+        jar = '"%s"' % windows(w.path(s.CLIENT + "/1.6.4-BRAX.jar")) if program == s.S else None
+        return ["7za.exe d %s META-INF" % (jar or "..\\1.6.4-BRAX-HDS\\1.6.4-BRAX-HDS.jar") if step == "d" else
+                "..\\..\\7za.exe a -r %s *" % (jar or "..\\..\\..\\1.6.4-BRAX-HDS\\1.6.4-BRAX-HDS.jar") for step in steps]
+
+    @staticmethod
+    def attrib(w, flags, path):
+        wine(["attrib", flags, windows(w.path(path))], timeout=30)
+
+    @staticmethod
+    def user(w, name):
+        home = w.path("Users/%s/AppData/Roaming" % name)
+        os.makedirs(os.path.dirname(home))
+        os.rename(w.home, home)
+        w.home, w.game = home, os.path.join(home, ".minecraft")
+
+    @staticmethod
+    def drive_root(w):
+        drive("p", w.ship)
+        w.program = "P:\\"
+
+
+def boxes(log):
+    """box_driver's records (kind from the icon and the buttons, text, answer) and how the program ended."""
+    found, at = [], 0
+    kinds = {"information yesno": s.Q, "information ok": s.I, "warning ok": s.W}
+    while not log[at:].startswith((b"exit", b"timeout", b"not started")):
+        header = log[at:log.index(b"\n", at)].decode().split()
+        at += len(" ".join(header)) + 1 + int(header[4]) + 1
+        found.append((kinds.get(header[1] + " " + header[2], header[1] + " " + header[2]),
+                      log[at - int(header[4]) - 1:at - 1], header[3]))
+    return found, log[at:].decode().strip()
+
+
+def console(w, steps):
+    """ServerSetup.exe in a Wine console in a tmux pane of our own; the screen at the end."""
+    tmux = ["tmux", "-L", "brax-wine-%d" % os.getpid()]
+    run = lambda *a: subprocess.run(tmux + list(a), stdout=subprocess.PIPE, timeout=30).stdout.decode(errors="replace")
+    run("new-session", "-d", "-s", "brax", "-x", "200", "-y", "80", "-c", w.root,
+        "wine '%s\\ServerSetup.exe'; echo \"[exit $?]\"; sleep 600" % windows(w.ship))
+    try:
+        for text, keys in steps + [("[exit ", [])]:
+            deadline = time.time() + 60
+            while text not in run("capture-pane", "-p", "-t", "brax") and time.time() < deadline:
+                time.sleep(0.2)
+            for key in keys:
+                run("send-keys", "-t", "brax", key)
+                time.sleep(0.3)
+        return run("capture-pane", "-p", "-t", "brax")
+    finally:
+        run("kill-server")
+
+
+class WineRows(unittest.TestCase):
+    maxDiff = None
+    count = 0
+
+    def run_row(self, name, where, program, world, keys, shown, changes, check):
+        WineRows.count += 1
+        root = os.path.join(DRIVE_C, "brax", str(WineRows.count))
+        shutil.rmtree(root, ignore_errors=True)
+        build = os.environ["BRAX_WIN_BUILD"]
+        w = s.World(root, Wine, "Users/John Smith/AppData/Roaming",
+                    [os.path.join(build, p + ".exe") for p in (s.S, s.SS)], os.environ["BRAX_WIN_ARCHIVER"])
+        self.addCleanup(shutil.rmtree, root, True)
+        s.prepare(self, w, program, world)
+        before = snapshot(w.root)
+        t = s.texts(Wine)
+        value = lambda x: t[x] if isinstance(x, str) else x(w) if callable(x) else x
+        if program == s.S:
+            log = w.path("driver.log")
+            out = wine([os.path.join(HELPERS, "box_driver.exe"), "--env", "APPDATA=" + windows(w.home), "--answers",
+                        keys, "--log", windows(log), "--timeout", "60",
+                        getattr(w, "program", windows(w.ship) + "\\") + "Setup.exe"], cwd=w.root, env=getattr(w, "env", {}))
+            with open(log, "rb") as f:
+                got, end = boxes(f.read())
+            os.remove(log)
+            self.assertEqual((got, end), ([(kind, value(x), answer) for kind, x, answer in shown], "exit 0"),
+                             out.decode(errors="replace")[-2000:])
+        elif where == "con":  # whole lines of the archiver's may stand between the texts
+            norm = lambda text: re.sub(r" +\n", "\n", text.decode().replace("\r\n", "\n"))
+            screen = "\n".join(line.rstrip() for line in console(w, keys).split("\n")).rstrip("\n")
+            pattern = r"(?:[^\n]*\n)*?".join(re.escape(norm(value(x))) for x in shown) + re.escape("[exit 0]")
+            self.assertIsNotNone(re.fullmatch(pattern, screen, re.S), screen)
+        else:
+            out = wine([windows(w.ship) + "\\ServerSetup.exe"], keys or b"", cwd=w.root)
+            self.assertRegex(out, re.compile(b"\\A" + Wine.talk.join(re.escape(value(x)) for x in shown) + b"\\Z", re.S))
+        if check:
+            check(self, w, types.SimpleNamespace())
+        self.assertEqual(s.unexpected_changes(w, before, snapshot(w.root), changes), [])
+
+    def test_rows(self):
+        only = os.environ.get("BRAX_ONLY", "")
+        for row in s.ROWS:
+            if row[1] in ("LW", "W", "con") and only in row[0]:
+                with self.subTest("%s: %s" % (row[2], row[0])):
+                    self.run_row(*row)
+
+    def test_a_program_path_with_a_space_runs_by_its_short_name(self):
+        folder = os.path.join(DRIVE_C, "brax", "sp ace")
+        shutil.rmtree(folder, ignore_errors=True)
+        os.makedirs(folder)
+        self.addCleanup(shutil.rmtree, folder, True)
+        shutil.copy(os.path.join(HELPERS, "stand_in_archiver.exe"), os.path.join(folder, "stand in.exe"))
+        with open(os.path.join(folder, "codes.txt"), "wb") as f:
+            f.write(b"d -5\n")
+        probe = os.path.join(HELPERS, "operations_probe.exe")
+        self.assertEqual(wine([probe, windows(folder) + "\\stand in.exe", 'd "a b" *.*']).strip(), b"-5")
+        self.assertEqual(wine([probe, windows(folder) + "\\none.exe", "d"]).strip(), b"-1")
+        with open(os.path.join(folder, "archiver.log"), "rb") as f:
+            program, arguments = f.read().strip().split(b" ", 1)
+        self.assertEqual((b" " in program, arguments), (False, b'd "a b" *.*'))
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
