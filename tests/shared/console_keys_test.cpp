@@ -1,6 +1,6 @@
 // The console key queue and the pauses that watch it. Standard input is a
-// pipe this test holds open, so keys "arrive" when the test writes a byte,
-// exactly as they would from a script feeding the program.
+// pipe this test holds open, so keys arrive when the test writes a byte, as
+// they would from a script feeding the program.
 #include "console_keys.h"
 
 #include <gtest/gtest.h>
@@ -28,16 +28,6 @@ void Type(const std::string &keys) {
   ASSERT_EQ(write(keyboard, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
 }
 
-// Milliseconds that `pause` took.
-template <typename F>
-long Timed(F pause) {
-  const auto start = std::chrono::steady_clock::now();
-  pause();
-  return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                               std::chrono::steady_clock::now() - start)
-                               .count());
-}
-
 class ConsoleKeys : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -47,15 +37,11 @@ class ConsoleKeys : public ::testing::Test {
 };
 
 TEST_F(ConsoleKeys, RingKeeps511InOrderAndPushesOutTheOldest) {
-  for (int i = 0; i < 511; ++i) AppendKey(std::to_string(i));
-  EXPECT_EQ(PendingKeyCount(), 511u);
-  AppendKey("511");
-  AppendKey("512");
+  for (int i = 0; i < 513; ++i) AppendKey(std::to_string(i));
   EXPECT_EQ(PendingKeyCount(), 511u);
   for (int i = 2; i <= 512; ++i) ASSERT_EQ(PollKey(), std::to_string(i));
   EXPECT_EQ(PollKey(), "");
-  // Round the ring once more.
-  for (int i = 0; i < 700; ++i) {
+  for (int i = 0; i < 700; ++i) {  // round the ring once more
     AppendKey(std::to_string(i));
     if (i % 2 == 1) PollKey();
   }
@@ -63,58 +49,52 @@ TEST_F(ConsoleKeys, RingKeeps511InOrderAndPushesOutTheOldest) {
   EXPECT_EQ(PollKey(), "350");
 }
 
-TEST_F(ConsoleKeys, BytesFromThePipeAreKeysInOrder) {
-  Type("yN\x1b[A");
-  for (const char *key : {"y", "N", "\x1b", "[", "A"}) EXPECT_EQ(PollKey(), key);
+TEST_F(ConsoleKeys, BytesFromThePipeAreKeysInOrderAndNoneIsLost) {
+  std::string many = "yN\x1b[A";
+  for (int i = 0; i < 1500; ++i) many += static_cast<char>('a' + i % 26);
+  Type(many);  // more than the queue holds: the rest waits in the pipe
+  for (std::size_t i = 0; i < many.size(); ++i) ASSERT_EQ(PollKey(), many.substr(i, 1)) << i;
   EXPECT_EQ(PollKey(), "");
   EXPECT_FALSE(ConsoleInputEnded());
-  // More than the queue holds: the rest waits in the pipe, none is lost.
-  std::string many;
-  for (int i = 0; i < 1500; ++i) many += static_cast<char>('a' + i % 26);
-  Type(many);
-  for (int i = 0; i < 1500; ++i) ASSERT_EQ(PollKey(), many.substr(i, 1)) << i;
-  EXPECT_EQ(PollKey(), "");
 }
 
-TEST_F(ConsoleKeys, AKeyAfterTheLastLookEndsAPauseAndStaysQueued) {
-  std::thread typist([] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(600));
-    Type("x");
-  });
-  const long took = Timed([] { Pause(4000); });
-  typist.join();
-  EXPECT_GE(took, 550);
-  EXPECT_LT(took, 1500);
-  EXPECT_EQ(PollKey(), "x");
-}
-
-TEST_F(ConsoleKeys, AKeyQueuedBeforeThePauseEndsItAtTheFirstLook) {
-  AppendKey("k");
-  EXPECT_LT(Timed([] { Pause(4000); }), 100);
-  EXPECT_EQ(PollKey(), "k");
-}
-
-TEST_F(ConsoleKeys, ShortPausesSleepTheirTimeWithAKeyWaiting) {
-  Type("z");
-  EXPECT_GE(Timed([] { Pause(50); }), 50);
-  EXPECT_EQ(PendingKeyCount(), 0u);  // a short pause does not look
-  EXPECT_GE(Timed([] { Pause(99); }), 99);
-  EXPECT_EQ(PollKey(), "z");
-}
-
-TEST_F(ConsoleKeys, AnOlderPendingKeyDoesNotEndAPause) {
-  Type("ab");
-  EXPECT_EQ(PollKey(), "a");  // "b" came in with it and stays pending
-  const long took = Timed([] { Pause(600); });
-  EXPECT_GE(took, 600);
-  EXPECT_LT(took, 1200);
-  EXPECT_EQ(PollKey(), "b");
-}
-
-TEST_F(ConsoleKeys, APauseWithoutKeysTakesItsTime) {
-  const long took = Timed([] { Pause(100); });
-  EXPECT_GE(took, 100);
-  EXPECT_LT(took, 400);
+// A pause of 100 ms or more ends early on a key that arrived since the last
+// look, and leaves it queued; a shorter one, or an older pending key, does not.
+TEST_F(ConsoleKeys, PausesEndOnANewKeyOnly) {
+  const struct {
+    const char *name;
+    std::string before;    // typed before the pause
+    bool takeOne;          // one key taken first: the rest is no longer new
+    int typeAfter;         // ms into the pause a "x" is typed, or -1
+    int pause, low, high;  // the pause and how long it may take
+    std::string next;      // the key pending afterwards
+  } cases[] = {
+      {"nothing typed", "", false, -1, 100, 100, 400, ""},
+      {"a key in the pause", "", false, 600, 4000, 550, 1500, "x"},
+      {"a key typed before", "k", false, -1, 4000, 0, 100, "k"},
+      {"100 ms looks", "k", false, -1, 100, 0, 50, "k"},
+      {"99 ms does not look", "k", false, -1, 99, 99, 400, "k"},
+      {"an older key", "ab", true, -1, 600, 600, 1200, "b"},
+  };
+  for (const auto &c : cases) {
+    SetUp();
+    Type(c.before);
+    if (c.takeOne) PollKey();
+    std::thread typist([&c] {
+      if (c.typeAfter < 0) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(c.typeAfter));
+      Type("x");
+    });
+    const auto start = std::chrono::steady_clock::now();
+    Pause(c.pause);
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          std::chrono::steady_clock::now() - start)
+                          .count();
+    typist.join();
+    EXPECT_GE(took, c.low) << c.name;
+    EXPECT_LT(took, c.high) << c.name;
+    EXPECT_EQ(PollKey(), c.next) << c.name;
+  }
 }
 
 }  // namespace

@@ -124,8 +124,7 @@ class WineRows(unittest.TestCase):
         value = lambda x: t[x] if isinstance(x, str) else x(w) if callable(x) else x
         if program == s.S:
             log = w.path("driver.log")
-            out = wine([os.path.join(HELPERS, "box_driver.exe"), "--env", "APPDATA=" + windows(w.home), "--answers",
-                        keys, "--log", windows(log), "--timeout", "60",
+            out = wine([os.path.join(HELPERS, "box_driver.exe"), windows(w.home), keys, windows(log),
                         getattr(w, "program", windows(w.ship) + "\\") + "Setup.exe"], cwd=w.root, env=getattr(w, "env", {}))
             with open(log, "rb") as f:
                 got, end = boxes(f.read())
