@@ -1,6 +1,7 @@
 // Setup's message boxes: MessageBoxA on Windows; on Linux a text box in the
 // terminal (caption, kind, the text as it stands, then the answer), which
-// reads its answer from the console key queue.
+// reads its answer from the console key queue, or, for a player who started
+// Setup from a file manager, a desktop dialog (zenity or kdialog).
 #pragma once
 
 #include <string>
