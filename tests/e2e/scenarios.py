@@ -526,6 +526,8 @@ ROWS = [
     ("no class folder: -1", "LW", S, missing("ship/1.6.4-BRAX/class"), "y", warn(failed("a", -1)), [CLIENT, PACK], None),
     ("archiver killed: 128 + the signal", "L", S, stand_in("kill:9", 0), "y", warn(failed("d", 137)),
      [CLIENT, PACK, LOG], None),
+    ("archiver a link to the system's", "L", S, lambda w: (os.remove(w.path("ship/7za")), os.symlink(
+        shutil.which("7za"), w.path("ship/7za"))), "y", INSTALLED, [CLIENT, PACK], client_installed),
     ("archiver that cannot start: -1", "L", S, lambda w: os.chmod(w.path("ship/7za"), 0o644), "y", warn(failed("d", -1)),
      [CLIENT, PACK], None),
     ("vanilla jar that is no zip: the archiver's own code", "L", S, (not_a_zip("~versions/1.6.4/1.6.4.jar"),
@@ -579,8 +581,8 @@ ROWS = [
     *[("odd %s %r" % (where, name), "L", S, odd(where, name), "yy", [WY, PY, DONE], [CLIENT, PACK, INI],
        all_of(client_installed, holds(CLIENT + " old/keep.txt", b"sibling")))
       for name in ODD_NAMES for where in ("home", "ini", "ship") if not (where == "ini" and "\n" in name)],
-    *[("relative game folder %r" % name, "L", S, (moved_game("ship/" + name), ini(b"minecraft_path=" + name.encode())),
-       "y", INSTALLED, [CLIENT, PACK], client_installed) for name in ("-mc", "-rf x", "--")],
+    *[("relative game folder %r" % name, "L", S, (moved_game("ship/" + name), ini(b"minecraft_path=" + name.encode()),
+       earlier(CLIENT)), "yy", [WY, PY, DONE], [CLIENT, PACK], client_installed) for name in ("-mc", "-rf x", "--")],
     # Setup under Wine: attributes, a drive root, names outside the code page, a real 7za.exe
     ("game folder missing, edit answered Yes", "W", S, missing("~"), "yy", [WY, (Q, "edit", "Yes")], [INI], None),
     ("hidden setup.ini does not count", "W", S, (ini(b"minecraft_path=C:\\nowhere\r\n"),
@@ -654,7 +656,7 @@ ROWS = [
      lambda w: os.symlink(w.path("ship/" + HDS), w.path(HDS)), b"y",
      TERMS_Y + [copy_failed(HDS + "/run.bat", HDS + "/run.bat", SS)], ["ship/" + HDS],
      holds("ship/%s/run.bat" % HDS, sp.SERVER_SCRIPTS["run.bat"])),
-    ("jar that cannot be removed: two tries", "L", SS, (earlier_build, immutable(HDS)), b"yy",
+    ("jar that cannot be removed: two tries; no new key", "L", SS, (earlier_build, immutable(HDS)), b"yyx",
      TERMS_Y + ["update", "y", "jar stays"], [], took(4.2, 7)),
     ("started from another folder", "L", SS, (lambda w: os.makedirs(w.path("deep/er")), attr(cwd=lambda w: w.path("deep/er"))),
      b"y", TERMS_Y + BUILT, [HDS], server_installed(HDS)),
@@ -680,7 +682,7 @@ ROWS = [
      terminal_restored),
     ("Ctrl+Z in Setup changes nothing", "tty", S, None, ["\x1a", "n", "q"], [WN, NO], [], terminal_restored),
     ("a hang-up at the terms builds nothing", "tty", SS, None, [], None, [], None),
-    ("Setup in a terminal", "tty", S, None, ["y", "o"], INSTALLED, [CLIENT, PACK], all_of(client_installed, terminal_restored)),
+    ("Setup in a terminal: Enter is Yes", "tty", S, None, ["\r", "o"], INSTALLED, [CLIENT, PACK], all_of(client_installed, terminal_restored)),
     # Random keys: no crash, no hang, and only real answers
     *[("random keys %d" % seed, how, program, (server_source, stand_in(), earlier(SERVER), earlier_build),
        random_keys(seed) if how == "tty" else b"".join(random_keys(seed))[:-6], None, None, only_real_answers)

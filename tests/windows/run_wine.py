@@ -13,7 +13,7 @@ import time
 import types
 import unittest
 
-sys.path[:0] = [os.path.join(os.path.dirname(__file__), "..", "e2e"), os.path.join(os.path.dirname(__file__), "..", "..", "scripts")]
+sys.path[:0] = [os.path.join(os.path.dirname(__file__), *p) for p in (["..", "e2e"], ["..", "..", "scripts"])]
 import scenarios as s  # noqa: E402
 
 PREFIX, HELPERS = os.environ["WINEPREFIX"], os.environ["BRAX_WIN_HELPERS"]
@@ -31,13 +31,6 @@ def windows(path):
 def wine(args, keys=b"", cwd=None, env=None, timeout=90):
     return subprocess.run(["wine"] + args, input=keys, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, cwd=cwd,
                           env=dict(os.environ, **(env or {})), timeout=timeout).stdout
-
-
-def drive(letter, folder):
-    link = os.path.join(PREFIX, "dosdevices", letter + ":")
-    if os.path.lexists(link):
-        os.remove(link)
-    os.symlink(folder, link)
 
 
 class Wine:
@@ -70,20 +63,21 @@ class Wine:
 
     @staticmethod
     def drive_root(w):
-        drive("p", w.ship)
+        link = os.path.join(PREFIX, "dosdevices", "p:")
+        os.path.lexists(link) and os.remove(link)
+        os.symlink(w.ship, link)
         w.program = "P:\\"
 
 
 def boxes(log):
-    """box_driver's records (kind from the icon and the buttons, text, answer) and how the program ended."""
-    found, at = [], 0
-    kinds = {"information yesno": s.Q, "information ok": s.I, "warning ok": s.W}
-    while not log[at:].startswith((b"exit", b"timeout", b"not started")):
-        header = log[at:log.index(b"\n", at)].decode().split()
-        at += len(" ".join(header)) + 1 + int(header[4]) + 1
-        found.append((kinds.get(header[1] + " " + header[2], header[1] + " " + header[2]),
-                      log[at - int(header[4]) - 1:at - 1], header[3]))
-    return found, log[at:].decode().strip()
+    """box_driver's records (kind by the icon and the buttons, text, answer), and how the program ended."""
+    found, kinds = [], {"information yesno": s.Q, "information ok": s.I, "warning ok": s.W}
+    while log.startswith(b"box "):
+        header, log = log.split(b"\n", 1)
+        icon, buttons, answer, length = header.decode().split()[1:]
+        found.append((kinds.get(icon + " " + buttons, icon + " " + buttons), log[:int(length)], answer))
+        log = log[int(length) + 1:]
+    return found, log.decode().strip()
 
 
 def console(w, steps):
@@ -128,10 +122,8 @@ class WineRows(unittest.TestCase):
     def world(self):
         WineRows.count += 1
         root = os.path.join(DRIVE_C, "brax", str(WineRows.count))
-        shutil.rmtree(root, ignore_errors=True)
-        build = os.environ["BRAX_WIN_BUILD"]
-        return s.World(root, Wine, "Users/John Smith/AppData/Roaming",
-                       [os.path.join(build, p + ".exe") for p in (s.S, s.SS)], os.environ["BRAX_WIN_ARCHIVER"])
+        return s.World(root, Wine, "Users/John Smith/AppData/Roaming", [os.path.join(
+            os.environ["BRAX_WIN_BUILD"], p + ".exe") for p in (s.S, s.SS)], os.environ["BRAX_WIN_ARCHIVER"])
 
     def test_rows(self):
         s.run_rows(self, ("LW", "W", "con"), self.world, launch)
