@@ -110,8 +110,15 @@ int RunDialog(const std::vector<std::string> &arguments) {
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  // zenity takes its exit codes from ZENITY_OK, ZENITY_CANCEL and the like: with
+  // ZENITY_CANCEL=0 a No would read as Yes.
+  std::vector<char *> environment;
+  for (char **variable = environ; *variable != nullptr; ++variable)
+    if (std::string(*variable).compare(0, 7, "ZENITY_") != 0) environment.push_back(*variable);
+  environment.push_back(nullptr);
   pid_t child = 0;
-  const int failed = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
+  const int failed =
+      posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environment.data());
   posix_spawn_file_actions_destroy(&actions);
   if (failed != 0) return -1;
   int status = 0;

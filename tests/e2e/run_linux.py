@@ -1,6 +1,7 @@
 """Runs the rows of scenarios.py on Linux: the real programs and the real
 archiver in a temporary world, through a pipe, a terminal or a desktop.
 BRAX_ONLY=TEXT runs only the rows whose name holds TEXT."""
+import atexit
 import os
 import pty
 import re
@@ -115,6 +116,56 @@ def through_terminal(w, command, keys, env):
     return out[0].replace(b"\r\r\n", b"\r\n"), ended[0], ended[1], mode
 
 
+DESKTOP = []  # the display of the one Xvfb the desktop rows share
+
+
+def through_desktop(w, command, keys, env):
+    """Setup with no terminal and no keys, on a desktop: a zenity in front of the real one notes each dialog's
+    arguments, and xdotool answers its window in turn: y Yes and o OK (Enter, the default button), n No (Alt+N, its
+    mnemonic), c closes it (Escape). Gives the dialogs as boxes, with the text zenity shows as it stands."""
+    if not DESKTOP:  # -noreset: a server that resets as its last client leaves drops one that arrives meanwhile
+        xvfb = subprocess.Popen(["Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+                                 "-noreset"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        DESKTOP.append(":" + xvfb.stdout.readline().decode().strip())
+        atexit.register(xvfb.kill)
+    log = tempfile.mkdtemp(prefix="brax-dialogs-")
+    with open(os.open(log + "/zenity", os.O_CREAT | os.O_WRONLY, 0o755), "w") as f:
+        f.write('#!/bin/sh\nprintf "%%s\\0" "$@" > "%s/$(date +%%s%%N).$$"\nexec %s "$@"\n'
+                % (log, getattr(w, "zenity", "/usr/bin/zenity")))
+    env = dict(env, DISPLAY=DESKTOP[0], PATH=log + ":" + env["PATH"])
+    xdotool = lambda *a: subprocess.run(["xdotool", *a], env=env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                        timeout=TIMEOUT).stdout.decode().split()
+    dialogs = lambda: sorted(n for n in os.listdir(log) if n != "zenity")
+    setup = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                             cwd=w.cwd, env=env)
+    answered, deadline = {}, time.monotonic() + TIMEOUT
+    for key in keys:
+        while key and setup.poll() is None and time.monotonic() < deadline:
+            waiting = {n.split(".")[1] for n in dialogs()} - set(answered)
+            for window in xdotool("search", "--onlyvisible", "--name", "^Brax Overhaul 1.6.4 Installer$"):
+                pid = "".join(xdotool("getwindowpid", window))  # X reuses window ids: the dialog by its process
+                if key and pid in waiting:
+                    answered[pid], key = key, None
+                    xdotool("windowfocus", "--sync", window, "key", {"y": "Return", "o": "Return", "n": "alt+n",
+                                                                      "c": "Escape"}[answered[pid]])
+            time.sleep(0.05)
+    try:
+        code = setup.wait(max(deadline - time.monotonic(), 1))
+    finally:
+        setup.kill()
+        [subprocess.run(["kill", n.split(".")[1]], stderr=subprocess.DEVNULL) for n in dialogs()]
+    found = []
+    for name in dialogs():
+        with open(os.path.join(log, name), "rb") as f:
+            argv = f.read().split(b"\0")
+        kind = next((k for a, k in ((b"--warning", s.W), (b"--info", s.I), (b"--question", s.Q)) if a in argv), None)
+        text = next((a[7:] for a in argv if a.startswith(b"--text=") and b"--no-markup" in argv), None)
+        found.append((kind, text, {"y": "Yes", "n": "No", "o": "OK", "c": "No" if kind == s.Q else "OK"}.get(
+            answered.get(name.split(".")[1]))))
+    shutil.rmtree(log)
+    return found, code
+
+
 def boxes(stdout):
     return [(m[1].decode(), m[2], (m[3] or b"OK").decode()) for m in re.finditer(
         rb"\r\nBrax Overhaul 1\.6\.4 Installer - (\w+)\r\n\r\n(.*?)\r\n\r\n(?:\[Yes/No\] (Yes|No)|\[OK\] )\r\n", stdout, re.S)]
@@ -126,6 +177,9 @@ def launch(w, row):
     for variable, value in dict({"DISPLAY": None, "WAYLAND_DISPLAY": None}, **getattr(w, "env", {})).items():
         env.pop(variable, None) if value is None else env.update({variable: value})
     started = time.monotonic()
+    if row[1] == "desk":
+        found, code = through_desktop(w, w.prefix + [os.path.join(w.ship, program)], keys, env)
+        return types.SimpleNamespace(boxes=found, code=code, elapsed=time.monotonic() - started)
     run = through_terminal if row[1] == "tty" else through_pipe
     out, status, usage, mode = run(w, w.prefix + [os.path.join(w.ship, program)], keys, env)
     return types.SimpleNamespace(stdout=out, boxes=boxes(out), elapsed=time.monotonic() - started, mode=mode,
@@ -136,7 +190,7 @@ class LinuxRows(unittest.TestCase):
     maxDiff = None
 
     def test_rows(self):
-        s.run_rows(self, ("LW", "L", "tty"), lambda: s.World(
+        s.run_rows(self, ("LW", "L", "tty", "desk"), lambda: s.World(
             tempfile.mkdtemp(prefix="brax-"), Linux, "home", [os.path.join(BUILD, p) for p in (s.S, s.SS)],
             shutil.which("7za")), launch)
 

@@ -687,6 +687,21 @@ ROWS = [
     *[("random keys %d" % seed, how, program, (server_source, stand_in(), earlier(SERVER), earlier_build),
        random_keys(seed) if how == "tty" else b"".join(random_keys(seed))[:-6], None, None, only_real_answers)
       for seed in range(3) for how in ("L", "tty") for program in (S, SS)],
+    # Setup on a Linux desktop with no terminal: zenity's dialogs
+    ("desktop: install answered Yes", "desk", S, None, "yo", INSTALLED, [CLIENT, PACK], client_installed),
+    ("desktop: welcome refused", "desk", S, None, "no", [WN, NO], [], None),
+    ("desktop: the welcome closed is No", "desk", S, None, "co", [WN, NO], [], None),
+    ("desktop: game folder missing, edit No", "desk", S, missing("~"), "yn", EDIT_NO, [INI], None),
+    ("desktop: a failure ends with a warning", "desk", S, missing("ship/7za"), "yo", warn("no archiver"), [], None),
+    ("desktop: <, & and line breaks shown as they stand", "desk", S, (game_in_ini("g<a>m&e */mc"),
+     missing("ship/1.6.4-BRAX/1.6.4-BRAX.json")), "yo",
+     warn(copy_failed("1.6.4-BRAX/1.6.4-BRAX.json", CLIENT + "/1.6.4-BRAX.json")), [CLIENT], None),
+    ("desktop: a dialog that dies is No", "desk", S, attr(zenity="sh -c 'kill -9 $$'"), "",
+     [(Q, "welcome", None), (I, "no changes", None)], [], None),
+    ("desktop: ZENITY_CANCEL=0 does not make No a Yes", "desk", S, attr(env={"ZENITY_CANCEL": "0", "ZENITY_ESC": "0"}),
+     "no", [WN, NO], [], None),
+    ("desktop session, keys on a pipe: text boxes", "L", S, attr(env={"DISPLAY": ":99"}), "y", INSTALLED,
+     [CLIENT, PACK], client_installed),
     # ServerSetup in a Wine console: keys as typed
     ("terms: Y, Enter, F1 and Up dropped, then n; F1 ends the wait", "con", SS, None,
      [("[y/n]", ["Y", "Enter", "F1", "Up", "n"]), ("Press any key", ["F1"])], ["terms", "n", "refused"], [], None),
