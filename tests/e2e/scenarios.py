@@ -20,6 +20,7 @@ import re
 import shutil
 import stat
 import subprocess
+import time
 import zipfile
 
 import sample_package as sp
@@ -137,9 +138,6 @@ class World:
             return os.path.join(self.game, p[1:])
         return os.path.join(self.ship, p[5:]) if p.split("/")[0] == "ship" else os.path.join(self.root, p)
 
-    def rel(self, p):
-        return os.path.relpath(self.path(p), self.root)
-
     def write(self, p, content=b"canary"):
         os.makedirs(os.path.dirname(self.path(p)), exist_ok=True)
         with open(self.path(p), "wb") as f:
@@ -176,16 +174,14 @@ def run_row(test, row, w, launch):
     output = getattr(r, "stdout", b"").decode(errors="replace")[-3000:]
     test.assertEqual(r.code, w.code, output)
     t = texts(w.p)
-    shown = shown and [t[x] if isinstance(x, str) else x(w) if callable(x) else x for x in
-                       (shown if program == SS else [x for _, x, _ in shown])]
-    if shown and program == S:
-        test.assertEqual(r.boxes, [(kind, text, answer) for (kind, _, answer), text in zip(row[5], shown)], output)
-    elif shown and where == "con":  # whole lines of the archiver's may stand between the texts
-        norm = lambda text: re.sub(r" +\n", "\n", text.decode().replace("\r\n", "\n"))
-        pattern = r"(?:[^\n]*\n)*?".join(re.escape(norm(x)) for x in shown) + re.escape("[exit 0]")
-        test.assertIsNotNone(re.fullmatch(pattern, r.screen, re.S), r.screen)
-    elif shown:
-        test.assertRegex(r.stdout, re.compile(b"\\A" + w.p.talk.join(re.escape(x) for x in shown) + b"\\Z", re.S))
+    value = lambda x: t[x] if isinstance(x, str) else x(w) if callable(x) else x
+    if shown is not None and program == S:
+        test.assertEqual(r.boxes, [(kind, value(x), answer) for kind, x, answer in shown], output)
+    elif shown is not None and where == "con":  # whole lines of the archiver's may stand between the texts
+        norm = lambda text: re.escape(re.sub(r" +\n", "\n", value(text).decode().replace("\r\n", "\n")))
+        test.assertRegex(r.screen, "^" + r"(?:[^\n]*\n)*?".join(map(norm, shown)) + re.escape("[exit 0]") + "$")
+    elif shown is not None:
+        test.assertRegex(r.stdout, re.compile(b"\\A" + w.p.talk.join(re.escape(value(x)) for x in shown) + b"\\Z", re.S))
     if check:
         check(test, w, r)
     if changes is not None:
@@ -268,13 +264,6 @@ def attr(**values):
 
 def not_a_zip(*jars):
     return lambda w: [w.write(jar, b"this is no zip archive\n" * 50) for jar in jars]
-
-
-def the_real_archivers_code(w):
-    """What the real archiver itself gives for `d JAR META-INF` on a jar that is no zip."""
-    w.write("probe.jar", b"this is no zip archive\n" * 50)
-    return subprocess.run([os.path.join(w.ship, "7za"), "d", w.path("probe.jar"), "META-INF"],
-                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60).returncode
 
 
 def as_nobody(w):
@@ -530,8 +519,6 @@ ROWS = [
         shutil.which("7za"), w.path("ship/7za"))), "y", INSTALLED, [CLIENT, PACK], client_installed),
     ("archiver that cannot start: -1", "L", S, lambda w: os.chmod(w.path("ship/7za"), 0o644), "y", warn(failed("d", -1)),
      [CLIENT, PACK], None),
-    ("vanilla jar that is no zip: the archiver's own code", "L", S, (not_a_zip("~versions/1.6.4/1.6.4.jar"),
-     attr(jar_code=the_real_archivers_code)), "y", warn(lambda w: failed("d", w.jar_code)), [CLIENT, PACK], None),
     # Setup: keys on Linux, where it starts, the editor, the default game folder
     ("closed input refuses", "L", S, None, b"", [WN, NO], [], None),
     ("Enter takes the default, Yes", "L", S, None, b"\r", INSTALLED, [CLIENT, PACK], client_installed),
@@ -543,7 +530,8 @@ ROWS = [
      all_of(client_installed, no_file("/versions"))),
     ("the editor is started and not waited for", "L", S, (missing("~"), logged("xdg-open", "exec sleep 5\n"),
      attr(env={"DISPLAY": ":99"})), "yy", [WY, (Q, "edit", "Yes")], [INI, "ship/xdg-open.log"], editor_started),
-    ("no desktop: no editor", "L", S, (missing("~"), logged("xdg-open")), "yy", [WY, (Q, "edit", "Yes")], [INI], None),
+    ("no desktop: no editor", "L", S, (missing("~"), logged("xdg-open")), "yy", [WY, (Q, "edit", "Yes")], [INI],
+     lambda t, w, r: (time.sleep(1), no_file("ship/xdg-open.log")(t, w, r))),
     ("unset HOME: the root's game folder", "L", S, attr(env={"HOME": None}), "yn", EDIT_NO, [INI],
      holds(INI, b"minecraft_path=/.minecraft/")),
     ("resourcepacks links to the mod: no copy onto itself", "L", S,
@@ -567,7 +555,6 @@ ROWS = [
             lambda w: b"\x00\xff\x1b[A\r\nminecraft_path=" + os.fsencode(w.game) + b"\r\n\x00\xfe=\xff\n"))),
         ("a folder: the default", lambda w: os.makedirs(w.path(INI + "/minecraft_path=nowhere"))),
         ("unreadable: the default", (ini(b"minecraft_path=/nowhere"), as_nobody, lambda w: os.chmod(w.path(INI), 0))),
-        ("a link to /proc/self/mem: the default", ini_link("/proc/self/mem")),
         ("a link to /dev/zero: the default", ini_link("/dev/zero")),
         ("a fifo: the default", lambda w: os.mkfifo(w.path(INI))),
         ("a link to a fifo: the default", (lambda w: os.mkfifo(w.path("fifo")), ini_link("fifo"))),
@@ -589,13 +576,11 @@ ROWS = [
      lambda w: w.p.attrib(w, "+h", INI)), "y", INSTALLED, [CLIENT, PACK], client_installed),
     ("hidden archiver does not count", "W", S, lambda w: w.p.attrib(w, "+h", "ship/7za.exe"), "y", warn("no archiver"),
      [], None),
-    ("system archiver does not count", "W", S, lambda w: w.p.attrib(w, "+s", "ship/7za.exe"), "y", warn("no archiver"),
-     [], None),
     ("read-only archiver counts", "W", S, lambda w: os.chmod(w.path("ship/7za.exe"), 0o444), "y", INSTALLED,
      [CLIENT, PACK], client_installed),
     ("system vanilla jar does not count", "W", S, lambda w: w.p.attrib(w, "+s", "~versions/1.6.4/1.6.4.jar"), "y",
      warn("no vanilla jar"), [], None),
-    ("vanilla jar that is no zip: 7za.exe's code", "W", S, not_a_zip("~versions/1.6.4/1.6.4.jar"), "y",
+    ("vanilla jar that is no zip: the archiver's code", "LW", S, not_a_zip("~versions/1.6.4/1.6.4.jar"), "y",
      warn(failed("d", 2)), [CLIENT, PACK], None),
     ("earlier install that cannot be removed", "W", S, (earlier(CLIENT), immutable(CLIENT + "/old-extra.txt")), "yy",
      [WY, PY, (W, "not removed", "OK")], [CLIENT], None),
@@ -606,8 +591,6 @@ ROWS = [
      client_installed),
     ("Cyrillic game folder in a legacy (1251) setup.ini", "W", S, (game_in_ini("Игры/mc", encoding="cp1251"),
      attr(env={"LC_ALL": "ru_RU.UTF-8"})), "y", INSTALLED, [CLIENT, PACK], client_installed),
-    ("accented game folder in a legacy (1252) setup.ini", "W", S, game_in_ini("Jürgen/mc", encoding="cp1252"), "y",
-     INSTALLED, [CLIENT, PACK], client_installed),
     ("Cyrillic game folder missing: setup.ini in UTF-8", "W", S, (lambda w: w.p.user(w, "Иван"), missing("~")), "yn",
      EDIT_NO, [INI], holds(INI, lambda w: ("minecraft_path=" + w.p.name(w.game) + "\\").encode())),
     ("copy failure names the Cyrillic folder", "W", S, (lambda w: w.p.user(w, "Иван"),
@@ -626,12 +609,8 @@ ROWS = [
     ("no archiver", "LW", SS, lambda w: missing("ship/" + w.p.za)(w), b"y", TERMS_Y + ["no 7za"], [], None),
     ("archiver only a folder", "L", SS, (missing("ship/7za"), lambda w: os.mkdir(w.path("ship/7za"))), b"y",
      TERMS_Y + ["no 7za"], [], None),
-    ("hidden archiver does not count", "W", SS, lambda w: w.p.attrib(w, "+h", "ship/7za.exe"), b"y",
-     TERMS_Y + ["no 7za"], [], None),
     ("no vanilla jar", "LW", SS, missing("ship/1.6.4.jar"), b"y", TERMS_Y + ["no jar"], [], None),
     ("no source folder", "LW", SS, missing("ship/" + HDS), b"y", TERMS_Y + ["no HDS"], [], None),
-    ("source folder is a file", "L", SS, (missing("ship/" + HDS), lambda w: w.write("ship/" + HDS)), b"y",
-     TERMS_Y + ["no HDS"], [], None),
     ("no run.bat: the jar is copied first", "LW", SS, missing("ship/%s/run.bat" % HDS), b"y",
      TERMS_Y + [copy_failed(HDS + "/run.bat", HDS + "/run.bat", SS)], [HDS], copied_first()),
     ("no bash_scripts.tar: the scripts in order", "L", SS, missing("ship/%s/bash_scripts.tar" % HDS), b"y",
@@ -646,8 +625,8 @@ ROWS = [
      archiver_ran(SS, "d", "a")),
     ("second run killed: 128 + the signal", "L", SS, stand_in(0, "kill:15"), b"y", TERMS_Y + [failed("a", 143, SS)],
      [HDS, LOG], None),
-    ("vanilla jar that is no zip: the archiver's own code", "L", SS, (not_a_zip("ship/1.6.4.jar"),
-     attr(jar_code=the_real_archivers_code)), b"y", TERMS_Y + [lambda w: failed("d", w.jar_code, SS)], [HDS], None),
+    ("vanilla jar that is no zip: the archiver's code", "L", SS, not_a_zip("ship/1.6.4.jar"), b"y",
+     TERMS_Y + [failed("d", 2, SS)], [HDS], None),
     ("server folder without the jar: reused", "L", SS, (lambda w: w.write(HDS + "/world/level.dat", b"level"),
      lambda w: w.write(HDS + "/bash_scripts.tar", b"old")), b"y", TERMS_Y + BUILT, [HDS],
      all_of(server_installed(HDS, "world"), holds(HDS + "/world/level.dat", b"level"))),

@@ -1,7 +1,6 @@
 // Stands in for 7za.exe where a test needs the archiver to fail: appends its
-// command line (as it arrived) to archiver.log beside itself and exits with
-// the code that codes.txt beside itself gives for its first argument, a line
-// such as "d 2" or "a 7"; other commands exit with 0.
+// command line, as it arrived, to archiver.log beside itself and exits with
+// the code codes.txt beside itself gives its first argument ("d 2", "a 7").
 #include <windows.h>
 
 #include <cstdio>
@@ -10,20 +9,15 @@
 
 int main(int argc, char **argv) {
   char module[MAX_PATH];
-  DWORD length = GetModuleFileNameA(nullptr, module, MAX_PATH);
-  std::string folder(module, length);
+  std::string folder(module, GetModuleFileNameA(nullptr, module, MAX_PATH));
   folder.erase(folder.rfind('\\') + 1);
-  if (FILE *log = std::fopen((folder + "archiver.log").c_str(), "ab")) {
-    std::fprintf(log, "%s\n", GetCommandLineA());
-    std::fclose(log);
-  }
-  int code = 0;
-  if (FILE *codes = std::fopen((folder + "codes.txt").c_str(), "rb")) {
-    char command[16];
-    int value = 0;
-    while (std::fscanf(codes, "%15s %d", command, &value) == 2)
-      if (argc >= 2 && std::strcmp(command, argv[1]) == 0) code = value;
-    std::fclose(codes);
-  }
+  FILE *log = std::fopen((folder + "archiver.log").c_str(), "ab");
+  std::fprintf(log, "%s\n", GetCommandLineA());
+  std::fclose(log);
+  FILE *codes = std::fopen((folder + "codes.txt").c_str(), "rb");
+  char command[16];
+  int value = 0, code = 0;
+  while (codes != nullptr && std::fscanf(codes, "%15s %d", command, &value) == 2)
+    if (argc >= 2 && std::strcmp(command, argv[1]) == 0) code = value;
   return code;
 }
