@@ -168,7 +168,8 @@ def through_desktop(w, command, keys, env):
 
 def boxes(stdout):
     return [(m[1].decode(), m[2], (m[3] or b"OK").decode()) for m in re.finditer(
-        rb"\r\nBrax Overhaul 1\.6\.4 Installer - (\w+)\r\n\r\n(.*?)\r\n\r\n(?:\[Yes/No\] (Yes|No)|\[OK\] )\r\n", stdout, re.S)]
+        rb"\r\nBrax Overhaul 1\.6\.4 Installer - (\w+)\r\n\r\n(.*?)\r\n\r\n(?:\[Yes/No\] (Yes|No)|\[OK\] )\r\n",
+        stdout, re.S)]
 
 
 def launch(w, row):

@@ -109,7 +109,8 @@ def copy_failed(source, destination, program=S):
 
 
 WY, WN, NO = (Q, "welcome", "Yes"), (Q, "welcome", "No"), (I, "no changes", "OK")
-DONE, HDS_DONE, PY, PN = (I, "client done", "OK"), (I, "server done", "OK"), (Q, "previous", "Yes"), (Q, "previous", "No")
+DONE, HDS_DONE = (I, "client done", "OK"), (I, "server done", "OK")
+PY, PN = (Q, "previous", "Yes"), (Q, "previous", "No")
 EDIT_NO = [WY, (Q, "edit", "No")]
 INSTALLED = [WY, DONE]
 
@@ -181,7 +182,8 @@ def run_row(test, row, w, launch):
         norm = lambda text: re.escape(re.sub(r" +\n", "\n", value(text).decode().replace("\r\n", "\n")))
         test.assertRegex(r.screen, "^" + r"(?:[^\n]*\n)*?".join(map(norm, shown)) + re.escape("[exit 0]") + "$")
     elif shown is not None:
-        test.assertRegex(r.stdout, re.compile(b"\\A" + w.p.talk.join(re.escape(value(x)) for x in shown) + b"\\Z", re.S))
+        pattern = w.p.talk.join(re.escape(value(x)) for x in shown)
+        test.assertRegex(r.stdout, re.compile(b"\\A" + pattern + b"\\Z", re.S))
     if check:
         check(test, w, r)
     if changes is not None:
@@ -211,15 +213,17 @@ def snapshot(root):
     return state
 
 
-def server_source(w):
-    sp.make_ship_folder(w.ship, [], None, client=False, server=True)
+# --- How rows prepare their world ---------------------------------------------------------
+def server_source(w): sp.make_ship_folder(w.ship, [], None, client=False, server=True)
+def ini(content): return lambda w: w.write(INI, content(w) if callable(content) else content)
+def stand_in(delete_code=0, add_code=0): return lambda w: w.p.stand_in(w, delete_code, add_code)
+def attr(**values): return lambda w: [setattr(w, k, v(w) if callable(v) else v) for k, v in values.items()]
+def not_a_zip(jar): return lambda w: w.write(jar, b"this is no zip archive\n" * 50)
+def ini_link(target): return lambda w: os.symlink(w.path(target) if target == "fifo" else target, w.path(INI))
 
 
 def missing(*paths):
-    def prepare(w):
-        for p in paths:
-            shutil.rmtree(w.path(p)) if os.path.isdir(w.path(p)) else os.remove(w.path(p))
-    return prepare
+    return lambda w: [shutil.rmtree(w.path(p)) if os.path.isdir(w.path(p)) else os.remove(w.path(p)) for p in paths]
 
 
 def earlier(folder, sibling=False):
@@ -238,10 +242,6 @@ def earlier_build(w):
     w.write(HDS + "/run.bat", b"old run.bat")
 
 
-def ini(content):
-    return lambda w: w.write(INI, content(w) if callable(content) else content)
-
-
 def moved_game(to):
     def prepare(w):
         os.makedirs(os.path.dirname(w.path(to)), exist_ok=True)
@@ -254,31 +254,14 @@ def game_in_ini(to, line="MINECRAFT_PATH = %s\r\n", encoding="utf-8"):
     return (moved_game(to), lambda w: w.write(INI, (line % w.p.name(w.game)).encode(encoding)))
 
 
-def stand_in(delete_code=0, add_code=0):
-    return lambda w: w.p.stand_in(w, delete_code, add_code)
-
-
-def attr(**values):
-    return lambda w: [setattr(w, k, v(w) if callable(v) else v) for k, v in values.items()]
-
-
-def not_a_zip(*jars):
-    return lambda w: [w.write(jar, b"this is no zip archive\n" * 50) for jar in jars]
-
-
 def as_nobody(w):
-    """Runs the program as nobody, who owns the world: root, whom permissions never stop, cannot show a failed removal."""
+    """The program runs as nobody, who owns the world: root, whom permissions never stop, shows no failed removal."""
     subprocess.run(["chown", "-R", "nobody:nogroup", w.root], check=True)
     w.prefix = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", "--"]
 
 
 def root_owned(folder):
-    def prepare(w):
-        as_nobody(w)
-        os.makedirs(w.path(folder), exist_ok=True)
-        for name in ("old-extra.txt", os.path.basename(folder) + ".jar"):
-            w.write(folder + "/" + name, b"old")
-    return prepare
+    return lambda w: (as_nobody(w), earlier(folder)(w))  # made by root after the world went to nobody
 
 
 def immutable(folder):
@@ -301,7 +284,7 @@ def big_jars(w):
     """Vanilla jars of about 300 kB, so that limits and small disks bite."""
     for jar in ("~versions/1.6.4/1.6.4.jar", "ship/1.6.4.jar"):
         with zipfile.ZipFile(w.path(jar), "w", zipfile.ZIP_STORED) as z:
-            for name, content in dict(sp.VANILLA_ENTRIES, **{"noise.bin": random.Random(3).randbytes(300 << 10)}).items():
+            for name, content in dict(sp.VANILLA_ENTRIES, noise=random.Random(3).randbytes(300 << 10)).items():
                 z.writestr(name, content)
 
 
@@ -309,15 +292,12 @@ def small_disk(folder, size, read_only=False):
     """`folder` on a tmpfs of `size`, holding what it held."""
     def prepare(w):
         big_jars(w)
-        target, parked = w.path(folder), w.path(folder) + ".parked"
-        os.makedirs(target, exist_ok=True)
-        os.rename(target, parked)
-        os.makedirs(target)
-        subprocess.run(["mount", "-t", "tmpfs", "-o", "size=" + size, "tmpfs", target], check=True)
-        w.cleanups.append(lambda: subprocess.run(["umount", "-l", target]))
-        subprocess.run("cp -a '%s'/. '%s' && rm -rf '%s'" % (parked, target, parked), shell=True, check=True)
-        if read_only:
-            subprocess.run(["mount", "-o", "remount,ro", target], check=True)
+        target = w.path(folder)
+        w.cleanups.append(lambda: subprocess.run(["umount", "-l", target], stderr=subprocess.DEVNULL))
+        subprocess.run("mkdir -p '{0}' && mv '{0}' '{0}.held' && mkdir '{0}' && mount -t tmpfs -o size={1} tmpfs "
+                       "'{0}' && cp -a '{0}.held'/. '{0}' && rm -rf '{0}.held'".format(target, size), shell=True,
+                       check=True)
+        read_only and subprocess.run(["mount", "-o", "remount,ro", target], check=True)
     return prepare
 
 
@@ -326,18 +306,9 @@ def file_size_limit(w):
     w.prefix = ["prlimit", "--fsize=%d" % (100 << 10), "--"]
 
 
-def huge_ini(key_last):
-    def prepare(w):
-        with open(w.path(INI), "wb") as f:
-            if key_last:
-                f.write((b"#" * 1023 + b"\n") * (100 << 10) + b"minecraft_path=" + os.fsencode(w.game) + b"\n")
-            else:
-                f.truncate(100 << 20)  # 100 MB of zero bytes, no line end
-    return prepare
-
-
-def ini_link(target):
-    return lambda w: os.symlink(w.path(target) if target == "fifo" else target, w.path(INI))
+def huge_ini(key_last):  # 100 MB of lines without the key and the key last, or 100 MB of zero bytes in one line
+    return lambda w: w.write(INI, (b"#" * 1023 + b"\n") * (100 << 10) + b"minecraft_path=" + os.fsencode(w.game) + b"\n"
+                             if key_last else bytes(100 << 20))
 
 
 ODD_NAMES = ["with space", "it's", 'say "hi"', "$(touch PWNED)", "`touch PWNED`", "a;b&c|touch PWNED", "%APPDATA%",
@@ -411,31 +382,21 @@ def server_installed(folder=SERVER, *extra):
     return check
 
 
-def holds(path, content):
-    return lambda t, w, r: t.assertEqual(w.read(path), content(w) if callable(content) else content)
-
-
-def all_of(*checks):
-    return lambda t, w, r: [check(t, w, r) for check in checks]
-
-
-def archiver_ran(program, *steps):
-    return lambda t, w, r: t.assertEqual(w.read(LOG).decode().splitlines(), w.p.runs(w, program, *steps))
+def holds(path, content): return lambda t, w, r: t.assertEqual(w.read(path), content(w) if callable(content) else
+                                                               content)
+def all_of(*checks): return lambda t, w, r: [check(t, w, r) for check in checks]
+def no_file(path): return lambda t, w, r: t.assertFalse(os.path.lexists(w.path(path)), path)
+def cpu_below(seconds): return lambda t, w, r: t.assertLess(r.cpu, seconds, "busy while waiting")
+def took(low, high): return lambda t, w, r: t.assertTrue(low <= r.elapsed < high, r.elapsed)
+def archiver_ran(program, *steps): return lambda t, w, r: t.assertEqual(w.read(LOG).decode().splitlines(),
+                                                                         w.p.runs(w, program, *steps))
+def terminal_restored(t, w, r): t.assertTrue(r.mode and r.mode & 0o12 == 0o12, "ICANON and ECHO not back: %r" % r.mode)
 
 
 def copied_first(*names):
     """The failed step came after the jar (still vanilla) and these scripts."""
-    def check(t, w, r):
-        t.assertEqual(sp.jar_entries(w.path(HDS_JAR)), sp.VANILLA_ENTRIES)
-        t.assertEqual(sorted(os.listdir(w.path(HDS))), sorted(["1.6.4-BRAX-HDS.jar", *names]))
-    return check
-
-
-def took(low, high):
-    def check(t, w, r):
-        t.assertGreaterEqual(r.elapsed, low)
-        t.assertLess(r.elapsed, high)
-    return check
+    return all_of(lambda t, w, r: t.assertEqual(sp.jar_entries(w.path(HDS_JAR)), sp.VANILLA_ENTRIES),
+                  lambda t, w, r: t.assertEqual(sorted(os.listdir(w.path(HDS))), sorted([HDS_JAR[15:], *names])))
 
 
 def removal_attempts(t, w, r):
@@ -445,18 +406,6 @@ def removal_attempts(t, w, r):
     for earlier_one, later in zip(times, times[1:]):
         t.assertGreaterEqual(later - earlier_one, 4.05)
         t.assertLess(later - earlier_one, 6)
-
-
-def no_file(path):
-    return lambda t, w, r: t.assertFalse(os.path.lexists(w.path(path)), path)
-
-
-def cpu_below(seconds):
-    return lambda t, w, r: t.assertLess(r.cpu, seconds, "busy while waiting")
-
-
-def terminal_restored(t, w, r):
-    t.assertTrue(r.mode is not None and r.mode & 0o12 == 0o12, "ICANON and ECHO are not back: %r" % r.mode)
 
 
 def only_real_answers(t, w, r):
@@ -475,7 +424,6 @@ def editor_started(t, w, r):
 
 
 # --- The table ---------------------------------------------------------------------------
-LINE_END = ".. end"
 ROWS = [
     # Setup: both editions, refusals, earlier installs, the game folder, every missing piece
     ("client first install", "LW", S, None, "y", INSTALLED, [CLIENT, PACK], client_installed),
@@ -512,13 +460,14 @@ ROWS = [
      archiver_ran(S, "d")),
     ("second archiver run fails", "LW", S, stand_in(0, 7), "y", warn(failed("a", 7)), [CLIENT, PACK, LOG],
      archiver_ran(S, "d", "a")),
-    ("no class folder: -1", "LW", S, missing("ship/1.6.4-BRAX/class"), "y", warn(failed("a", -1)), [CLIENT, PACK], None),
+    ("no class folder: -1", "LW", S, missing("ship/1.6.4-BRAX/class"), "y", warn(failed("a", -1)), [CLIENT, PACK],
+     None),
     ("archiver killed: 128 + the signal", "L", S, stand_in("kill:9", 0), "y", warn(failed("d", 137)),
      [CLIENT, PACK, LOG], None),
     ("archiver a link to the system's", "L", S, lambda w: (os.remove(w.path("ship/7za")), os.symlink(
         shutil.which("7za"), w.path("ship/7za"))), "y", INSTALLED, [CLIENT, PACK], client_installed),
-    ("archiver that cannot start: -1", "L", S, lambda w: os.chmod(w.path("ship/7za"), 0o644), "y", warn(failed("d", -1)),
-     [CLIENT, PACK], None),
+    ("archiver that cannot start: -1", "L", S, lambda w: os.chmod(w.path("ship/7za"), 0o644), "y",
+     warn(failed("d", -1)), [CLIENT, PACK], None),
     # Setup: keys on Linux, where it starts, the editor, the default game folder
     ("closed input refuses", "L", S, None, b"", [WN, NO], [], None),
     ("Enter takes the default, Yes", "L", S, None, b"\r", INSTALLED, [CLIENT, PACK], client_installed),
@@ -542,10 +491,11 @@ ROWS = [
      (earlier("elsewhere"), lambda w: os.symlink(w.path("elsewhere"), w.path(CLIENT))), "yy", [WY, PY, DONE],
      [CLIENT, PACK], all_of(client_installed, holds("elsewhere/old-extra.txt", b"old"))),
     # Setup: removals that fail
-    ("earlier install that cannot be removed: three tries", "L", S, (root_owned(CLIENT), logged("rm", 'exec /bin/rm "$@"')),
-     "yy", [WY, PY, (W, "not removed", "OK")], ["ship/rm.log"], all_of(removal_attempts, took(8.3, 12))),
-    ("earlier server jar that cannot be removed", "L", S, (server_source, missing("ship/1.6.4-BRAX"), root_owned(SERVER)),
-     "yy", [WY, (Q, "previous HDS", "Yes"), (W, "not removed", "OK")], [], took(8.3, 12)),
+    ("earlier install that cannot be removed: three tries", "L", S, (root_owned(CLIENT),
+     logged("rm", 'exec /bin/rm "$@"')), "yy", [WY, PY, (W, "not removed", "OK")], ["ship/rm.log"],
+     all_of(removal_attempts, took(8.3, 12))),
+    ("earlier server jar that cannot be removed", "L", S, (server_source, missing("ship/1.6.4-BRAX"),
+     root_owned(SERVER)), "yy", [WY, (Q, "previous HDS", "Yes"), (W, "not removed", "OK")], [], took(8.3, 12)),
     # Setup: setup.ini of every kind, long paths, the disk
     *[("setup.ini " + name, "L", S, world, "y", INSTALLED, [CLIENT, PACK], client_installed) for name, world in [
         ("of 100 MB, the key last", (moved_game("elsewhere/mc"), huge_ini(True))),
@@ -563,7 +513,8 @@ ROWS = [
     ("program path of 260 bytes: unreadable", "L", S, long_path("program", 260), "y", warn("no archiver"), [], None),
     ("jar path of 1500 bytes", "L", S, long_path("jar", 1500), "y", INSTALLED, [CLIENT, PACK], client_installed),
     ("full disk: no half-written jar", "L", S, small_disk("~versions", "400k"), "y",
-     warn(copy_failed("~versions/1.6.4/1.6.4.jar", CLIENT + "/1.6.4-BRAX.jar")), [CLIENT], no_file(CLIENT + "/1.6.4-BRAX.jar")),
+     warn(copy_failed("~versions/1.6.4/1.6.4.jar", CLIENT + "/1.6.4-BRAX.jar")), [CLIENT],
+     no_file(CLIENT + "/1.6.4-BRAX.jar")),
     # Setup: odd names, in every place a name can come from
     *[("odd %s %r" % (where, name), "L", S, odd(where, name), "yy", [WY, PY, DONE], [CLIENT, PACK, INI],
        all_of(client_installed, holds(CLIENT + " old/keep.txt", b"sibling")))
@@ -620,7 +571,8 @@ ROWS = [
      lambda t, w, r: t.assertNotIn("META-INF/MANIFEST.MF", sp.jar_entries(w.path(HDS_JAR)))),
     ("deleting META-INF fails", "LW", SS, stand_in(2, 0), b"y", TERMS_Y + [failed("d", 2, SS)], [HDS, LOG],
      all_of(archiver_ran(SS, "d"), copied_first(*sp.SERVER_SCRIPTS))),
-    ("archiver warning code 1 fails too", "L", SS, stand_in(1, 0), b"y", TERMS_Y + [failed("d", 1, SS)], [HDS, LOG], None),
+    ("archiver warning code 1 fails too", "L", SS, stand_in(1, 0), b"y", TERMS_Y + [failed("d", 1, SS)], [HDS, LOG],
+     None),
     ("adding classes fails", "LW", SS, stand_in(0, 7), b"y", TERMS_Y + [failed("a", 7, SS)], [HDS, LOG],
      archiver_ran(SS, "d", "a")),
     ("second run killed: 128 + the signal", "L", SS, stand_in(0, "kill:15"), b"y", TERMS_Y + [failed("a", 143, SS)],
@@ -630,15 +582,16 @@ ROWS = [
     ("server folder without the jar: reused", "L", SS, (lambda w: w.write(HDS + "/world/level.dat", b"level"),
      lambda w: w.write(HDS + "/bash_scripts.tar", b"old")), b"y", TERMS_Y + BUILT, [HDS],
      all_of(server_installed(HDS, "world"), holds(HDS + "/world/level.dat", b"level"))),
-    ("server folder cannot be made", "L", SS, lambda w: w.write(HDS, b"a file"), b"y", TERMS_Y + ["no folder"], [], None),
+    ("server folder cannot be made", "L", SS, lambda w: w.write(HDS, b"a file"), b"y", TERMS_Y + ["no folder"], [],
+     None),
     ("server folder links to the mod: no copy onto itself", "L", SS,
      lambda w: os.symlink(w.path("ship/" + HDS), w.path(HDS)), b"y",
      TERMS_Y + [copy_failed(HDS + "/run.bat", HDS + "/run.bat", SS)], ["ship/" + HDS],
      holds("ship/%s/run.bat" % HDS, sp.SERVER_SCRIPTS["run.bat"])),
     ("jar that cannot be removed: two tries; no new key", "L", SS, (earlier_build, immutable(HDS)), b"yyx",
      TERMS_Y + ["update", "y", "jar stays"], [], took(4.2, 7)),
-    ("started from another folder", "L", SS, (lambda w: os.makedirs(w.path("deep/er")), attr(cwd=lambda w: w.path("deep/er"))),
-     b"y", TERMS_Y + BUILT, [HDS], server_installed(HDS)),
+    ("started from another folder", "L", SS, (lambda w: os.makedirs(w.path("deep/er")),
+     attr(cwd=lambda w: w.path("deep/er"))), b"y", TERMS_Y + BUILT, [HDS], server_installed(HDS)),
     ("output whose reader is gone: it goes on to its end", "L", SS, attr(reader_gone=True), b"y", None, [HDS],
      lambda t, w, r: t.assertTrue(zipfile.is_zipfile(w.path(HDS_JAR)))),
     ("read-only server folder", "L", SS, small_disk(HDS, "4m", read_only=True), b"y",
@@ -651,17 +604,18 @@ ROWS = [
     ("program path of 260 bytes: unreadable", "L", SS, long_path("program", 260, SS), b"y",
      TERMS_Y + ["no 7za"], [], None),
     # Both in a terminal: keys as typed, the terminal given back, interrupts, a hang-up
-    ("only y and n answer; no CPU at the prompt", "tty", SS, None, ["Y", "\r", "\x1bOP", "\x1b[A", "N", 2.0, "n", "\x1b[15~"],
-     ["terms", "n", "refused"], [], all_of(terminal_restored, cpu_below(0.1))),
-    ("a key in the long pause ends it and the last wait", "tty", SS, (earlier_build, immutable(HDS)), ["y", "y", 1.0, "x"],
-     TERMS_Y + ["update", "y", "jar stays"], [], took(1.0, 3.0)),
+    ("only y and n answer; no CPU at the prompt", "tty", SS, None, ["Y", "\r", "\x1bOP", "\x1b[A", "N", 2.0, "n",
+     "\x1b[15~"], ["terms", "n", "refused"], [], all_of(terminal_restored, cpu_below(0.1))),
+    ("a key in the long pause ends it and the last wait", "tty", SS, (earlier_build, immutable(HDS)),
+     ["y", "y", 1.0, "x"], TERMS_Y + ["update", "y", "jar stays"], [], took(1.0, 3.0)),
     ("Ctrl+C ends it, the terminal restored", "tty", SS, attr(code=-2), ["\x03"], ["terms"], [], terminal_restored),
     ("Ctrl+\\ ends Setup, the terminal restored", "tty", S, attr(code=-3), ["\x1c"], None, [], terminal_restored),
     ("Ctrl+Z without job control changes nothing", "tty", SS, None, ["\x1a", "n", "q"], ["terms", "n", "refused"], [],
      terminal_restored),
     ("Ctrl+Z in Setup changes nothing", "tty", S, None, ["\x1a", "n", "q"], [WN, NO], [], terminal_restored),
     ("a hang-up at the terms builds nothing", "tty", SS, None, [], None, [], None),
-    ("Setup in a terminal: Enter is Yes", "tty", S, None, ["\r", "o"], INSTALLED, [CLIENT, PACK], all_of(client_installed, terminal_restored)),
+    ("Setup in a terminal: Enter is Yes", "tty", S, None, ["\r", "o"], INSTALLED, [CLIENT, PACK],
+     all_of(client_installed, terminal_restored)),
     # Random keys: no crash, no hang, and only real answers
     *[("random keys %d" % seed, how, program, (server_source, stand_in(), earlier(SERVER), earlier_build),
        random_keys(seed) if how == "tty" else b"".join(random_keys(seed))[:-6], None, None, only_real_answers)
@@ -687,5 +641,6 @@ ROWS = [
     ("first build; an arrow ends the wait", "con", SS, None, [("[y/n]", ["y"]), ("Press any key", ["Down"])],
      TERMS_Y + BUILT, [HDS], server_installed(HDS)),
     ("update: N is no answer, y is", "con", SS, earlier_build, [("[y/n]", ["y"]), ("update it?", ["N", "y"]),
-     ("Press any key", ["Enter"])], TERMS_Y + ["update", "y"] + BUILT, [HDS], server_installed(HDS, "server.properties")),
+     ("Press any key", ["Enter"])], TERMS_Y + ["update", "y"] + BUILT, [HDS],
+     server_installed(HDS, "server.properties")),
 ]

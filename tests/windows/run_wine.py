@@ -47,8 +47,9 @@ class Wine:
     @staticmethod
     def runs(w, program, *steps):
         jar = '"%s"' % windows(w.path(s.CLIENT + "/1.6.4-BRAX.jar")) if program == s.S else None
-        return ["7za.exe d %s META-INF" % (jar or "..\\1.6.4-BRAX-HDS\\1.6.4-BRAX-HDS.jar") if step == "d" else
-                "..\\..\\7za.exe a -r %s *" % (jar or "..\\..\\..\\1.6.4-BRAX-HDS\\1.6.4-BRAX-HDS.jar") for step in steps]
+        server = s.HDS_JAR.replace("/", "\\")
+        return ["7za.exe d %s META-INF" % (jar or "..\\" + server) if step == "d" else
+                "..\\..\\7za.exe a -r %s *" % (jar or "..\\..\\..\\" + server) for step in steps]
 
     @staticmethod
     def attrib(w, flags, path):
