@@ -42,10 +42,6 @@ class Linux:
                                               if step == "d" else ["a", "-r", jar or "../../../" + s.HDS_JAR, "*"])]
 
 
-def chunks(keys):
-    return [keys] if isinstance(keys, (bytes, str)) else keys
-
-
 def through_pipe(w, command, keys, env):
     stdout = subprocess.PIPE
     if getattr(w, "reader_gone", False):  # ServerSetup | head -1, once head has gone
@@ -55,23 +51,18 @@ def through_pipe(w, command, keys, env):
                                stderr=subprocess.DEVNULL, cwd=w.cwd, env=env)
     timer = threading.Timer(TIMEOUT, program.kill)
     timer.start()
-    for chunk in chunks(keys or []):
-        if isinstance(chunk, (int, float)):
+    for chunk in [] if keys is None else [keys] if isinstance(keys, (bytes, str)) else keys:
+        if isinstance(chunk, float):
             time.sleep(chunk)
         else:
             program.stdin.write(chunk.encode() if isinstance(chunk, str) else chunk)
             program.stdin.flush()
-    if program.stdin:
-        program.stdin.close()
-    out = b""
-    if program.stdout:
-        out = program.stdout.read()
-        program.stdout.close()
-    else:
-        os.close(stdout)
+    program.stdin and program.stdin.close()
+    out = program.stdout.read() if program.stdout else os.close(stdout) or b""
+    program.stdout and program.stdout.close()
     _, status, usage = os.wait4(program.pid, 0)
     timer.cancel()
-    program.returncode = 0
+    program.returncode = 0  # reaped here
     return out, status, usage, None
 
 
