@@ -20,6 +20,7 @@ import scenarios as s
 
 BUILD = os.environ.get("BRAX_BUILD_DIR", os.path.join(os.path.dirname(__file__), "..", "..", "build", "linux"))
 TIMEOUT = 60
+OLD, RELEASE = os.environ.get("BRAX_OLD_USERLAND"), os.environ.get("BRAX_RELEASE")
 
 
 class Linux:
@@ -172,8 +173,13 @@ def launch(w, row):
     if row[1] == "desk":
         found, code = through_desktop(w, w.prefix + [os.path.join(w.ship, program)], keys, env)
         return types.SimpleNamespace(boxes=found, code=code, elapsed=time.monotonic() - started)
+    command = w.prefix + [os.path.join(w.ship, program)]
+    if row[1] == "old":  # in the older userland, seen from inside it
+        inside = lambda path: path[len(OLD):]
+        command = ["chroot", OLD, "/usr/bin/env", "-i", "PATH=/usr/bin:/bin", "HOME=" + inside(w.home),
+                   inside(command[0])]
     run = through_terminal if row[1] == "tty" else through_pipe
-    out, status, usage, mode = run(w, w.prefix + [os.path.join(w.ship, program)], keys, env)
+    out, status, usage, mode = run(w, command, keys, env)
     return types.SimpleNamespace(stdout=out, boxes=boxes(out), elapsed=time.monotonic() - started, mode=mode,
                                  cpu=usage.ru_utime + usage.ru_stime, code=os.waitstatus_to_exitcode(status))
 
@@ -182,9 +188,11 @@ class LinuxRows(unittest.TestCase):
     maxDiff = None
 
     def test_rows(self):
-        s.run_rows(self, ("LW", "L", "tty", "desk"), lambda: s.World(
-            tempfile.mkdtemp(prefix="brax-"), Linux, "home", [os.path.join(BUILD, p) for p in (s.S, s.SS)],
-            shutil.which("7za")), launch)
+        # In the older userland (scripts/test-release) the release's own programs and archiver run.
+        folder, archiver = (RELEASE, os.path.join(RELEASE, "7za")) if OLD else (BUILD, shutil.which("7za"))
+        s.run_rows(self, ("old",) if OLD else ("LW", "L", "tty", "desk"), lambda: s.World(
+            tempfile.mkdtemp(prefix="brax-", dir=OLD and OLD + "/tmp"), Linux, "home",
+            [os.path.join(folder, p) for p in (s.S, s.SS)], archiver), launch)
 
 
 if __name__ == "__main__":

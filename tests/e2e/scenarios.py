@@ -2,7 +2,8 @@
 name, where, program, world, keys, shown, changes, check.
 
 where    "LW" through a pipe on Linux and under Wine, "L" or "W" on one of them,
-         "tty" in a Linux terminal, "desk" on a Linux desktop, "con" in a Wine console
+         "tty" in a Linux terminal, "desk" on a Linux desktop, "con" in a Wine console, "old" the release's
+         Linux programs in an older Linux userland
 world    what prepares the world (one function of it, or a tuple of them)
 keys     standard input, or Setup's answers under Wine: bytes, or a list of
          chunks typed one after another, where a number is a pause in seconds;
@@ -620,6 +621,9 @@ ROWS = [
     *[("random keys %d" % seed, how, program, (server_source, stand_in(), earlier(SERVER), earlier_build),
        random_keys(seed) if how == "tty" else b"".join(random_keys(seed))[:-6], None, None, only_real_answers)
       for seed in range(3) for how in ("L", "tty") for program in (S, SS)],
+    # The release's static programs and archiver in an older userland (Debian 11, scripts/test-release)
+    ("the release in Debian 11: a client install", "old", S, None, "y", INSTALLED, [CLIENT, PACK], client_installed),
+    ("the release in Debian 11: a server build", "old", SS, None, b"y", TERMS_Y + BUILT, [HDS], server_installed(HDS)),
     # Setup on a Linux desktop with no terminal: zenity's dialogs
     ("desktop: install answered Yes", "desk", S, None, "yo", INSTALLED, [CLIENT, PACK], client_installed),
     ("desktop: welcome refused", "desk", S, None, "no", [WN, NO], [], None),
