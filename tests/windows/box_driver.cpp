@@ -24,26 +24,8 @@
 
 namespace {
 
-// The pixels of `width` x `height` of `source` at (x, y), as BGR.
-std::vector<DWORD> Pixels(HDC source, int x, int y, int width, int height) {
-  HDC memory = CreateCompatibleDC(source);
-  BITMAPINFO info = {};
-  info.bmiHeader = {sizeof info.bmiHeader, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  void *bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, width, height, source, x, y, SRCCOPY);
-  GdiFlush();
-  std::vector<DWORD> result(static_cast<DWORD *>(bits),
-                            static_cast<DWORD *>(bits) + width * height);
-  SelectObject(memory, old);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  for (DWORD &pixel : result) pixel &= 0xFFFFFF;
-  return result;
-}
-
-// The kind of icon the box shows, by the system icon that looks most like it.
+// The kind of icon the box shows: the system icon that, drawn on the box's
+// background, looks most like the icon control's pixels on the screen.
 std::string IconKind(HWND box) {
   HWND control = GetWindow(box, GW_CHILD);
   while (control != nullptr && (GetWindowLongW(control, GWL_STYLE) & SS_TYPEMASK) != SS_ICON)
@@ -51,9 +33,11 @@ std::string IconKind(HWND box) {
   if (control == nullptr) return "unknown";
   RECT rect;
   GetWindowRect(control, &rect);
-  const int width = GetSystemMetrics(SM_CXICON), height = GetSystemMetrics(SM_CYICON);
+  const int size = GetSystemMetrics(SM_CXICON);
   HDC screen = GetDC(nullptr);
-  const std::vector<DWORD> shown = Pixels(screen, rect.left, rect.top, width, height);
+  std::vector<COLORREF> shown;
+  for (int y = 0; y < size; ++y)
+    for (int x = 0; x < size; ++x) shown.push_back(GetPixel(screen, rect.left + x, rect.top + y));
   const struct {
     const char *name;
     LPCWSTR icon;
@@ -64,26 +48,23 @@ std::string IconKind(HWND box) {
   std::string best = "unknown";
   long bestDifference = LONG_MAX;
   for (const auto &candidate : candidates) {
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    HBRUSH background =
-        CreateSolidBrush(RGB((shown[0] >> 16) & 0xFF, (shown[0] >> 8) & 0xFF, shown[0] & 0xFF));
-    RECT all = {0, 0, width, height};
-    FillRect(memory, &all, background);
-    DeleteObject(background);
-    DrawIconEx(memory, 0, 0, LoadIconW(nullptr, candidate.icon), 0, 0, 0, nullptr,
-               DI_NORMAL | DI_DEFAULTSIZE);
-    const std::vector<DWORD> drawn = Pixels(memory, 0, 0, width, height);
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
+    HDC drawn = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, size, size);
+    HGDIOBJ old = SelectObject(drawn, bitmap);
+    HBRUSH background = CreateSolidBrush(shown[0]);
+    RECT all = {0, 0, size, size};
+    FillRect(drawn, &all, background);
+    DrawIconEx(drawn, 0, 0, LoadIconW(nullptr, candidate.icon), size, size, 0, nullptr, DI_NORMAL);
     long difference = 0;
-    for (std::size_t i = 0; i < shown.size(); ++i)
-      for (int shift = 0; shift < 24; shift += 8)
-        difference += std::abs(static_cast<int>((shown[i] >> shift) & 0xFF) -
-                               static_cast<int>((drawn[i] >> shift) & 0xFF));
+    for (int i = 0; i < size * size; ++i) {
+      const COLORREF a = shown[i], b = GetPixel(drawn, i % size, i / size);
+      difference += std::abs(GetRValue(a) - GetRValue(b)) + std::abs(GetGValue(a) - GetGValue(b)) +
+                    std::abs(GetBValue(a) - GetBValue(b));
+    }
     if (difference < bestDifference) bestDifference = difference, best = candidate.name;
+    DeleteObject(background);
+    DeleteObject(SelectObject(drawn, old));
+    DeleteDC(drawn);
   }
   ReleaseDC(nullptr, screen);
   return best;
