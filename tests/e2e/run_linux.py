@@ -108,7 +108,7 @@ def through_terminal(w, command, keys, env):
     return out[0].replace(b"\r\r\n", b"\r\n"), ended[0], ended[1], mode
 
 
-DESKTOP = []  # the display of the one Xvfb the desktop rows share
+DESKTOP = []  # the one Xvfb the desktop rows share, and its display
 
 
 def through_desktop(w, command, keys, env):
@@ -116,15 +116,15 @@ def through_desktop(w, command, keys, env):
     arguments, and xdotool answers its window in turn: y Yes and o OK (Enter, the default button), n No (Alt+N, its
     mnemonic), c closes it (Escape). Gives the dialogs as boxes, with the text zenity shows as it stands."""
     if not DESKTOP:  # -noreset: a server that resets as its last client leaves drops one that arrives meanwhile
-        xvfb = subprocess.Popen(["Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-                                 "-noreset"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        DESKTOP.append(":" + xvfb.stdout.readline().decode().strip())
-        atexit.register(xvfb.kill)
+        DESKTOP.append(subprocess.Popen(["Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+                                         "-noreset"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL))
+        atexit.register(DESKTOP[0].kill)
+        DESKTOP.append(":" + DESKTOP[0].stdout.readline().decode().strip())
     log = tempfile.mkdtemp(prefix="brax-dialogs-")
     with open(os.open(log + "/zenity", os.O_CREAT | os.O_WRONLY, 0o755), "w") as f:
         f.write('#!/bin/sh\nprintf "%%s\\0" "$@" > "%s/$(date +%%s%%N).$$"\nexec %s "$@"\n'
                 % (log, getattr(w, "zenity", "/usr/bin/zenity")))
-    env = dict(env, DISPLAY=DESKTOP[0], PATH=log + ":" + env["PATH"])
+    env = dict(env, DISPLAY=DESKTOP[-1], PATH=log + ":" + env["PATH"])
     xdotool = lambda *a: subprocess.run(["xdotool", *a], env=env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                                         timeout=TIMEOUT).stdout.decode().split()
     dialogs = lambda: sorted(n for n in os.listdir(log) if n != "zenity")

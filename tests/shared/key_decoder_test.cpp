@@ -74,19 +74,4 @@ TEST(KeyDecoder, OneRead) {
   }
 }
 
-// Until the input goes quiet, the start of a sequence is held back, and
-// nothing complete is.
-TEST(KeyDecoder, HoldsOnlyAnUnfinishedSequence) {
-  KeyDecoder decoder;
-  Keys keys;
-  DecodeKeys(decoder, "y\x1b[1;", keys);
-  EXPECT_EQ(keys, Keys{"y"});
-  EXPECT_EQ(decoder.pending, "\x1b[1;");
-  DecodeKeys(decoder, "5B", keys);
-  EXPECT_EQ(keys, (Keys{"y", X(Down)}));
-  EXPECT_TRUE(decoder.pending.empty());
-  FlushKeys(decoder, keys);
-  EXPECT_EQ(keys.size(), 2u);
-}
-
 }  // namespace

@@ -1,19 +1,11 @@
-// Runs a program under Wine and answers its message boxes as a user would:
-//
-//   box_driver.exe APPDATA ANSWERS LOG PROGRAM
-//
-// It sets APPDATA (Wine ignores the Unix environment's), starts PROGRAM and,
-// for each box with the installer's caption, writes to LOG
-//
-//   box ICON BUTTONS ANSWER LENGTH\n TEXT\n
-//
-// (ICON warning, information, question, error or unknown; BUTTONS yesno or
-// ok; ANSWER Yes, No or OK; TEXT the box's text as UTF-8), then presses the
-// button the next letter of ANSWERS asks for (y Yes; else No, or OK). At the
-// end it writes "exit CODE", or "timeout" after 60 s.
-//
-// An icon handle means nothing in another process, so the icon is read from
-// the screen: the icon control's pixels against each system icon drawn here.
+// box_driver.exe APPDATA ANSWERS LOG PROGRAM: runs PROGRAM under Wine with
+// APPDATA set (Wine ignores the Unix environment's) and answers its boxes as
+// a user would. For each box it writes "box ICON BUTTONS ANSWER LENGTH\nTEXT\n"
+// to LOG (ICON warning, information, question, error or unknown; BUTTONS
+// yesno or ok; TEXT as UTF-8), then presses the button the next letter of
+// ANSWERS asks for (y Yes; else No, or OK); at the end "exit CODE", or
+// "timeout" after 60 s. An icon handle means nothing in another process, so
+// the icon is told by its pixels on the screen.
 #include <windows.h>
 
 #include <climits>
