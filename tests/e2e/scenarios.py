@@ -32,6 +32,7 @@ Q, I, W = "Question", "Information", "Warning"
 CLIENT, SERVER, PACK = "~versions/1.6.4-BRAX", "~versions/1.6.4-BRAX-HDS", "~resourcepacks/BRAX Resource Pack 1.6.4.zip"
 HDS, INI, LOG = "1.6.4-BRAX-HDS", "ship/setup.ini", "ship/archiver.log"
 HDS_JAR = HDS + "/1.6.4-BRAX-HDS.jar"
+PRESS = b"\r\n\r\nPress any key to continue...\r\n"  # how every run of ServerSetup ends
 
 
 def texts(p):
@@ -69,7 +70,7 @@ def texts(p):
                        "installation.",
     }
     t["previous HDS"] = t["previous"].replace("BRAX", "BRAX-HDS")
-    end = "\r\n\r\nPress any key to continue...\r\n"
+    end = PRESS.decode()
     t.update({  # ServerSetup's console
         "terms": "\r\nThis program will build the 1.6.4-BRAX-HDS.jar file, which can be used to start a\r\nserver "
                  "instance of BRAX-1.6.4.\r\n\r\n" + terms.replace("damages ", "damages\r\n").replace(
@@ -95,7 +96,7 @@ def failed(step, code, program=S):
     """The message of a failed archiver run, "d" (META-INF) or "a"."""
     text = (b"A error occured while trying to delete META-INF." if step == "d" else
             b"An error occured while trying to copy class files to jar archive.") + b"\r\n\r\nError code: %d" % code
-    return text + (b"\r\n\r\nPress any key to continue...\r\n" if program == SS else b"")
+    return text + (PRESS if program == SS else b"")
 
 
 def copy_failed(source, destination, program=S):
@@ -104,8 +105,7 @@ def copy_failed(source, destination, program=S):
         src = w.p.name(w.path(source)) if source.startswith("~") else source.replace("/", w.p.sep)
         dst = (".." + w.p.sep + destination.replace("/", w.p.sep)) if program == SS else w.p.name(w.path(destination))
         return (b"A error occurred while copying " + os.fsencode(src) + b" to " + os.fsencode(dst) +
-                b"\r\n\r\nInstaller will now exit." + (b"\r\n\r\nPress any key to continue...\r\n" if program == SS
-                                                       else b""))
+                b"\r\n\r\nInstaller will now exit." + (PRESS if program == SS else b""))
     return text
 
 
@@ -210,7 +210,6 @@ def ini(content): return lambda w: w.write(INI, content(w) if callable(content) 
 def stand_in(delete_code=0, add_code=0): return lambda w: w.p.stand_in(w, delete_code, add_code)
 def attr(**values): return lambda w: [setattr(w, k, v(w) if callable(v) else v) for k, v in values.items()]
 def not_a_zip(jar): return lambda w: w.write(jar, b"this is no zip archive\n" * 50)
-def ini_link(target): return lambda w: os.symlink(target, w.path(INI))
 def link(path, to): return lambda w: (missing(path)(w) if os.path.lexists(w.path(path)) else None,
                                       os.symlink(to if to.startswith("/") else w.path(to), w.path(path)))
 
@@ -481,9 +480,9 @@ ROWS = [
             lambda w: b"\x00\xff\x1b[A\r\nminecraft_path=" + os.fsencode(w.game) + b"\r\n\x00\xfe=\xff\n"))),
         ("a folder: the default", lambda w: os.makedirs(w.path(INI + "/minecraft_path=nowhere"))),
         ("unreadable: the default", (ini(b"minecraft_path=/nowhere"), as_nobody, lambda w: os.chmod(w.path(INI), 0))),
-        ("a link to /dev/zero: the default", ini_link("/dev/zero")),
+        ("a link to /dev/zero: the default", link(INI, "/dev/zero")),
         ("a fifo: the default", lambda w: os.mkfifo(w.path(INI))),
-        ("a dangling link: the default", ini_link("/nowhere/setup.ini"))]],
+        ("a dangling link: the default", link(INI, "/nowhere/setup.ini"))]],
     ("program path of 259 bytes", "L", S, long_path("program", 259), "y", INSTALLED, [CLIENT, PACK], client_installed),
     ("program path of 260 bytes: unreadable", "L", S, long_path("program", 260), "y", warn("no archiver"), [], None),
     ("jar path of 1500 bytes", "L", S, long_path("jar", 1500), "y", INSTALLED, [CLIENT, PACK], client_installed),

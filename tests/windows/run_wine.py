@@ -1,7 +1,6 @@
 """Runs the rows of scenarios.py under Wine, as scripts/test-windows sets it up: Setup.exe's boxes answered by
 box_driver.exe, ServerSetup.exe through a pipe and in a Wine console inside tmux, the real 7za.exe archiving."""
 import os
-import re
 import shutil
 import subprocess
 import sys
@@ -53,10 +52,8 @@ class Wine:
 
     @staticmethod
     def user(w, name):
-        home = w.path("Users/%s/AppData/Roaming" % name)
-        os.makedirs(os.path.dirname(home))
-        os.rename(w.home, home)
-        w.home, w.game = home, os.path.join(home, ".minecraft")
+        s.moved("home", "Users/%s/AppData/Roaming" % name)(w)
+        w.game = os.path.join(w.home, ".minecraft")
 
     @staticmethod
     def drive_root(w):
