@@ -7,6 +7,7 @@ import pty
 import re
 import select
 import shutil
+import socket
 import subprocess
 import sys
 import tempfile
@@ -44,12 +45,19 @@ class Linux:
 
 
 def through_pipe(w, command, keys, env):
-    stdout = subprocess.PIPE
+    stdin, stdout = subprocess.DEVNULL if keys is None else subprocess.PIPE, subprocess.PIPE
     if getattr(w, "reader_gone", False):  # ServerSetup | head -1, once head has gone
         reader, stdout = os.pipe()
         os.close(reader)
-    program = subprocess.Popen(command, stdin=subprocess.DEVNULL if keys is None else subprocess.PIPE, stdout=stdout,
-                               stderr=subprocess.DEVNULL, cwd=w.cwd, env=env)
+    stdio = getattr(w, "stdio", None)  # the keys in a regular file (Setup < keys > log) or on a socket
+    if stdio == "files":
+        stdin, stdout = tempfile.TemporaryFile(), tempfile.TemporaryFile()
+        stdin.write(keys.encode()), stdin.seek(0)
+    elif stdio == "socket":
+        stdin, ours = socket.socketpair()
+        ours.sendall(keys.encode()), ours.close()
+    keys = None if stdio else keys
+    program = subprocess.Popen(command, stdin=stdin, stdout=stdout, stderr=subprocess.DEVNULL, cwd=w.cwd, env=env)
     timer = threading.Timer(TIMEOUT, program.kill)
     timer.start()
     for chunk in [] if keys is None else [keys] if isinstance(keys, (bytes, str)) else keys:
@@ -59,11 +67,12 @@ def through_pipe(w, command, keys, env):
             program.stdin.write(chunk.encode() if isinstance(chunk, str) else chunk)
             program.stdin.flush()
     program.stdin and program.stdin.close()
-    out = program.stdout.read() if program.stdout else os.close(stdout) or b""
+    out = program.stdout.read() if program.stdout else b"" if stdio else os.close(stdout) or b""
     program.stdout and program.stdout.close()
     _, status, usage = os.wait4(program.pid, 0)
     timer.cancel()
     program.returncode = 0  # reaped here
+    out = stdout.seek(0) or stdout.read() if stdio == "files" else out
     return out, status, usage, None
 
 

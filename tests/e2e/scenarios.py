@@ -600,6 +600,12 @@ ROWS = [
      "no", [WN, NO], [], None),
     ("desktop session, keys on a pipe: text boxes", "L", S, attr(env={"DISPLAY": ":99"}), "y", INSTALLED,
      [CLIENT, PACK], client_installed),
+    *[("desktop session, keys %s: text boxes, no dialog" % how, "L", S, (logged("zenity"), attr(env={"DISPLAY": ":99"},
+       stdio=stdio)), "y", INSTALLED, [CLIENT, PACK], client_installed) for how, stdio in [
+        ("in a file, the output a file", "files"), ("on a socket", "socket")]],
+    ("no desktop session, no keys: text boxes", "L", S, logged("zenity"), None, [WN, NO], [], None),
+    ("WAYLAND_DISPLAY alone, no keys: dialogs, each a Yes", "L", S, (logged("zenity"),
+     attr(env={"WAYLAND_DISPLAY": "wayland-0"})), None, [], [CLIENT, PACK, "ship/zenity.log"], client_installed),
     # ServerSetup in a Wine console: keys as typed
     ("terms: Y, Enter, F1 and Up dropped, then n; F1 ends the wait", "con", SS, None,
      [("[y/n]", ["Y", "Enter", "F1", "Up", "n"]), ("Press any key", ["F1"])], ["terms", "n", "refused"], [], None),
