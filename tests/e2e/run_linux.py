@@ -22,6 +22,7 @@ import scenarios as s
 BUILD = os.environ.get("BRAX_BUILD_DIR", os.path.join(os.path.dirname(__file__), "..", "..", "build", "linux"))
 TIMEOUT = 60
 OLD, RELEASE = os.environ.get("BRAX_OLD_USERLAND"), os.environ.get("BRAX_RELEASE")
+ELF = {"x86_64": (b"\x7fELF\x02", 62, 0), "aarch64": (b"\x7fELF\x02", 183, 0), "armhf": (b"\x7fELF\x01", 40, 4)}
 
 
 class Linux:
@@ -183,11 +184,11 @@ def launch(w, row):
         found, code = through_desktop(w, w.prefix + [os.path.join(w.ship, program)], keys, env)
         return types.SimpleNamespace(boxes=found, code=code, elapsed=time.monotonic() - started)
     command = w.prefix + [os.path.join(w.ship, program)]
-    if row[1] == "old":  # in the older userland, seen from inside it
+    if row[1].split()[0] in s.RELEASE_MACHINES:  # in the older userland, seen from inside it
         inside = lambda path: path[len(OLD):]
-        command = ["chroot", OLD, "/usr/bin/env", "-i", "PATH=/usr/bin:/bin", "HOME=" + inside(w.home),
+        command = [shutil.which("chroot"), OLD, "/usr/bin/env", "-i", "PATH=/usr/bin:/bin", "HOME=" + inside(w.home),
                    inside(command[0])]
-    run = through_terminal if row[1] == "tty" else through_pipe
+    run = through_terminal if row[1].endswith("tty") else through_pipe
     out, status, usage, mode = run(w, command, keys, env)
     return types.SimpleNamespace(stdout=out, boxes=boxes(out), elapsed=time.monotonic() - started, mode=mode,
                                  cpu=usage.ru_utime + usage.ru_stime, code=os.waitstatus_to_exitcode(status))
@@ -196,12 +197,25 @@ def launch(w, row):
 class LinuxRows(unittest.TestCase):
     maxDiff = None
 
+    def world(self, where):
+        if not OLD:
+            return s.World(tempfile.mkdtemp(prefix="brax-"), Linux, "home", [os.path.join(BUILD, p) for p in (s.S, s.SS)],
+                           shutil.which("7za"))
+        # In the older userland (scripts/test-release) a release's own programs and archiver run: those of the row's
+        # machine, and no other (ELF class, machine, and ARM's hard-float ABI), be they started by qemu.
+        machine = where.split()[0]
+        folder = os.path.join(RELEASE, machine, os.listdir(os.path.join(RELEASE, machine))[0])
+        w = s.World(tempfile.mkdtemp(prefix="brax-", dir=OLD + "/tmp"), Linux, "home",
+                    [os.path.join(folder, p) for p in (s.S, s.SS)], os.path.join(folder, "7za"))
+        for program in (s.S, s.SS, "7za"):
+            elf = w.read("ship/" + program)[:52]
+            self.assertEqual((elf[:5], int.from_bytes(elf[18:20], "little"), elf[37] & 4 if elf[4] == 1 else 0),
+                             ELF[machine], program + " is not for " + machine)
+        return w
+
     def test_rows(self):
-        # In the older userland (scripts/test-release) the release's own programs and archiver run.
-        folder, archiver = (RELEASE, os.path.join(RELEASE, "7za")) if OLD else (BUILD, shutil.which("7za"))
-        s.run_rows(self, ("old",) if OLD else ("LW", "L", "tty", "desk"), lambda: s.World(
-            tempfile.mkdtemp(prefix="brax-", dir=OLD and OLD + "/tmp"), Linux, "home",
-            [os.path.join(folder, p) for p in (s.S, s.SS)], archiver), launch)
+        wheres = [m + how for m in s.RELEASE_MACHINES for how in ("", " tty")] if OLD else ("LW", "L", "tty", "desk")
+        s.run_rows(self, wheres, self.world, launch)
 
 
 if __name__ == "__main__":

@@ -113,7 +113,7 @@ class WineRows(unittest.TestCase):
     maxDiff = None
     count = 0
 
-    def world(self):
+    def world(self, where=None):
         WineRows.count += 1
         root = os.path.join(DRIVE_C, "brax", str(WineRows.count))
         return s.World(root, Wine, "Users/John Smith/AppData/Roaming", [os.path.join(
