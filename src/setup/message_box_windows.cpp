@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "message_box.h"
+#include "system_library_windows.h"
 
 const char kDialogTitle[] = "Brax Overhaul 1.6.4 Installer";
 
@@ -12,5 +13,6 @@ int ShowMessageBox(const std::string &text, BoxKind kind) {
     case BoxKind::kInformation: style |= MB_OK | MB_ICONINFORMATION; break;  // 0x10040
     case BoxKind::kQuestion: style |= MB_YESNO | MB_ICONINFORMATION; break;  // 0x10044
   }
-  return MessageBoxA(nullptr, text.c_str(), kDialogTitle, style);
+  static auto *const show = SystemFunction<decltype(MessageBoxA)>("user32.dll", "MessageBoxA");
+  return show != nullptr ? show(nullptr, text.c_str(), kDialogTitle, style) : 0;
 }

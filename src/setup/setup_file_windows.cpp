@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "setup_file.h"
+#include "system_library_windows.h"
 
 namespace {
 
@@ -50,5 +51,6 @@ std::string SetupValueToPath(const std::string &value) {
 }
 
 void EditSetupFile() {
-  ShellExecuteA(nullptr, "edit", kSetupFileName, nullptr, nullptr, SW_SHOWNORMAL);
+  static auto *const open = SystemFunction<decltype(ShellExecuteA)>("shell32.dll", "ShellExecuteA");
+  if (open != nullptr) open(nullptr, "edit", kSetupFileName, nullptr, nullptr, SW_SHOWNORMAL);
 }

@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "operations.h"
+#include "system_library_windows.h"
 
 const char kPathSeparator[] = "\\";
 const char kArchiverName[] = "7za.exe";
@@ -30,7 +31,38 @@ constexpr DWORD kPathBuffer = 260;  // MAX_PATH, zero included
 
 bool IsDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
+// True once every later load by name, ours or one a system library makes for
+// itself, searches the system folder only.
+bool searchRestricted = false;
+
+// Runs before every other initializer, and so before the first library is
+// loaded at run time: the loader would look in the program's folder first.
+// Windows 7 without its 2011 update lacks the call; there the current folder
+// at least leaves the search, and our own loads name the full path.
+[[gnu::constructor(101)]] void RestrictLibrarySearch() {
+  using Restrict = BOOL(WINAPI *)(DWORD);
+  FARPROC found = GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories");
+  Restrict restrictSearch = reinterpret_cast<Restrict>(reinterpret_cast<void (*)()>(found));
+  searchRestricted = restrictSearch != nullptr && restrictSearch(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (!searchRestricted) SetDllDirectoryA("");
+}
+
 }  // namespace
+
+FARPROC SystemProcedure(const char *library, const char *name) {
+  HMODULE module = nullptr;
+  if (searchRestricted) {
+    module = LoadLibraryExA(library, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  } else {
+    // Named by its full path, the library's own imports come from its folder.
+    char folder[kPathBuffer];
+    UINT length = GetSystemDirectoryA(folder, kPathBuffer);
+    if (length > 0 && length < kPathBuffer)
+      module = LoadLibraryExA((std::string(folder, length) + "\\" + library).c_str(), nullptr,
+                              LOAD_WITH_ALTERED_SEARCH_PATH);
+  }
+  return module != nullptr ? GetProcAddress(module, name) : nullptr;
+}
 
 std::string ProgramFolder() {
   // 1. The module path; one that fills the buffer was cut short.
