@@ -212,6 +212,7 @@ def ini(content): return lambda w: w.write(INI, content(w) if callable(content) 
 def stand_in(delete_code=0, add_code=0): return lambda w: w.p.stand_in(w, delete_code, add_code)
 def attr(**values): return lambda w: [setattr(w, k, v(w) if callable(v) else v) for k, v in values.items()]
 def not_a_zip(jar): return lambda w: w.write(jar, b"this is no zip archive\n" * 50)
+def planted(w): w.p.plant(w)  # a library that leaves a mark, under system libraries' names
 def link(path, to): return lambda w: (missing(path)(w) if os.path.lexists(w.path(path)) else None,
                                       os.symlink(to if to.startswith("/") else w.path(to), w.path(path)))
 
@@ -520,6 +521,13 @@ ROWS = [
      attr(env={"LC_ALL": "ru_RU.UTF-8"})), "y", INSTALLED, [CLIENT, PACK], client_installed),
     ("Cyrillic game folder missing: setup.ini in UTF-8", "W", S, (lambda w: w.p.user(w, "Иван"), missing("~")), "yn",
      EDIT_NO, [INI], holds(INI, lambda w: ("minecraft_path=" + w.p.name(w.game) + "\\").encode())),
+    # Libraries planted beside the programs and where they start: no row allows the mark one leaves when loaded
+    ("planted libraries: a client install", "W", S, planted, "y", INSTALLED, [CLIENT, PACK], client_installed),
+    ("planted libraries: an overwrite", "W", S, (planted, earlier(CLIENT)), "yy", [WY, PY, DONE], [CLIENT, PACK],
+     client_installed),
+    ("planted libraries: edit answered Yes", "W", S, (planted, missing("~")), "yy", [WY, (Q, "edit", "Yes")], [INI],
+     None),
+    ("planted libraries: a server build", "W", SS, planted, b"y", TERMS_Y + BUILT, [HDS], server_installed(HDS)),
 
     # ServerSetup: the build, updates, refusals, keys
     ("first build", "LW", SS, None, b"y", TERMS_Y + BUILT, [HDS], server_installed(HDS)),

@@ -7,12 +7,30 @@ import sys
 import time
 import types
 import unittest
+import xml.etree.ElementTree as ElementTree
 
 sys.path[:0] = [os.path.join(os.path.dirname(__file__), *p) for p in (["..", "e2e"], ["..", "..", "scripts"])]
 import scenarios as s  # noqa: E402
 
 PREFIX, HELPERS = os.environ["WINEPREFIX"], os.environ["BRAX_WIN_HELPERS"]
 DRIVE_C = os.path.join(PREFIX, "drive_c")
+# What the programs, the archiver and cmd load by name under Wine (WINEDEBUG=+loaddll), then what Windows has loaded
+# from beside other programs.
+PLANTED = [n + ".dll" for n in "advapi32 combase comctl32 gdi32 imm32 kernel32 kernelbase msimg32 msvcrt ole32 "
+           "oleaut32 rpcrt4 sechost shcore shell32 shlwapi ucrtbase user32 uxtheme version win32u zlib1 apphelp "
+           "clbcatq cryptbase dwmapi oleacc propsys setupapi userenv".split()] + ["winex11.drv"]
+# The manifest in each program as Windows reads it: element paths, namespaces included, and the text each holds once.
+NS = {k: "urn:schemas-microsoft-com:" + v for k, v in dict(v1="asm.v1", v3="asm.v3", c="compatibility.v1").items()}
+NS.update({"s%d" % y: "http://schemas.microsoft.com/SMI/%d/WindowsSettings" % y for y in (2005, 2016, 2019)})
+MANIFEST = {"v3:trustInfo/v3:security/v3:requestedPrivileges/v3:requestedExecutionLevel[@level='asInvoker']": None,
+            "v1:dependency/v1:dependentAssembly/v1:assemblyIdentity[@type='win32'][@version='6.0.0.0']"
+            "[@name='Microsoft.Windows.Common-Controls'][@publicKeyToken='6595b64144ccf1df']": None,
+            "v3:application/v3:windowsSettings/s2019:activeCodePage": "UTF-8",
+            "v3:application/v3:windowsSettings/s2005:dpiAware": "true/pm",
+            "v3:application/v3:windowsSettings/s2016:dpiAwareness": "PerMonitorV2, PerMonitor",
+            **{"c:compatibility/c:application/c:supportedOS[@Id='{%s}']" % os_id: None for os_id in (  # 7, 8, 8.1, 10
+                "35138b9a-5d96-4fbd-8e2d-a2440225f93a", "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38",
+                "1f676c76-80e1-4239-95bb-83d0f6d0da78", "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a")}}
 
 
 def windows(path):
@@ -54,6 +72,11 @@ class Wine:
     def user(w, name):
         s.moved("home", "Users/%s/AppData/Roaming" % name)(w)
         w.game = os.path.join(w.home, ".minecraft")
+
+    @staticmethod
+    def plant(w):
+        [shutil.copy(os.path.join(HELPERS, "planted_library.dll"), os.path.join(folder, name)) for name in PLANTED
+         for folder in (w.ship, w.root)]
 
     @staticmethod
     def drive_root(w):
@@ -127,6 +150,14 @@ class WineRows(unittest.TestCase):
             self.assertEqual(pe[int.from_bytes(pe[60:64], "little") + 4:][:2], b"\x4c\x01", program + " is not x86")
         shutil.rmtree(w.root)
         s.run_rows(self, ("LW", "W", "con"), self.world, launch)
+
+    def test_manifests(self):  # as built into each program, parsed strictly
+        for program in ("Setup.exe", "ServerSetup.exe"):
+            root = ElementTree.fromstring(subprocess.run(["wrestool", "-x", "--raw", "-t", "24", os.path.join(
+                os.environ["BRAX_WIN_BUILD"], program)], stdout=subprocess.PIPE, check=True).stdout)
+            self.assertEqual((root.tag, root.get("manifestVersion")), ("{%s}assembly" % NS["v1"], "1.0"), program)
+            self.assertEqual({p: [e.text for e in root.findall(p, NS)] for p in MANIFEST},
+                             {p: [text] for p, text in MANIFEST.items()}, program)
 
 
 if __name__ == "__main__":
