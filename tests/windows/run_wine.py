@@ -143,11 +143,11 @@ class WineRows(unittest.TestCase):
             os.environ["BRAX_WIN_BUILD"], p + ".exe") for p in (s.S, s.SS)], os.environ["BRAX_WIN_ARCHIVER"])
 
     def test_rows(self):
-        # What ships is 32-bit x86: an x86-64 build left beside it must not pass for it.
+        # What ships is x86-64: another build left beside it must not pass for it.
         w = self.world()
         for program in ("Setup.exe", "ServerSetup.exe", "7za.exe"):
             pe = w.read("ship/" + program)
-            self.assertEqual(pe[int.from_bytes(pe[60:64], "little") + 4:][:2], b"\x4c\x01", program + " is not x86")
+            self.assertEqual(pe[int.from_bytes(pe[60:64], "little") + 4:][:2], b"\x64\x86", program + " is not x86-64")
         shutil.rmtree(w.root)
         s.run_rows(self, ("LW", "W", "con"), self.world, launch)
 
