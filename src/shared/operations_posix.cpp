@@ -18,6 +18,10 @@
 
 extern char **environ;
 
+// Every file test goes through stat() and readdir(): with 32-bit offsets or
+// inode numbers they fail on large filesystems (CMakeLists.txt asks for both).
+static_assert(sizeof(off_t) >= 8 && sizeof(ino_t) >= 8, "build with _FILE_OFFSET_BITS=64");
+
 const char kPathSeparator[] = "/";
 const char kArchiverName[] = "7za";
 const char kDesktopInstallerName[] = "Setup";
