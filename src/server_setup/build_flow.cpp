@@ -82,7 +82,8 @@ void BuildServerFolder() {
   CopyOrAbort(paths.vanillaJar, paths.targetJar);
   for (const char *script : {"run.bat", "bash_scripts.zip", "bash_scripts.tar"})
     CopyOrAbort(paths.sourceFolder + script, paths.targetFolder + script);
-  // 11. The vanilla signature goes.
+  // 11. The vanilla signature goes, after what killed runs left beside the jar.
+  RemoveArchiverLeftovers(paths.targetJar);
   int code = RunCommand(kArchiverName, "d " + paths.targetJar + " META-INF");
   if (code != 0)
     AbortWithMessage("A error occured while trying to delete META-INF.\r\n\r\nError code: " +

@@ -66,6 +66,16 @@ void RemovePreviousInstall() {
         "manual installation.");
 }
 
+// The first place that holds vanilla 1.6.4, else the first that exists, else
+// the first.
+std::string ChooseGameFolder(const std::vector<std::string> &places) {
+  for (const std::string &place : places)
+    if (FileExists(place + "versions" + kSep + kVersion + kSep + kVersion + ".jar")) return place;
+  for (const std::string &place : places)
+    if (FolderExists(place)) return place;
+  return places.front();
+}
+
 void CheckOrAbort(bool passes, const std::string &message) {
   if (!passes) AbortWithMessage(message);
 }
@@ -113,9 +123,10 @@ void RunSetup() {
   ChangeFolder(ProgramFolder());
   // 4. The edition: the server's source folder wins.
   serverEdition = FolderExists(kServerSource);
-  // 5.-6. The game folder: the default, or what setup.ini says.
-  std::string gameFolder = ReadEnvironment(kGameParentVariable) + kGameFolderSuffix;
-  if (FileExists(kSetupFileName)) ReadSetupFile(gameFolder);
+  // 5.-6. The game folder: what setup.ini names, or else where a launcher
+  // keeps it.
+  std::string gameFolder;
+  if (!ReadSetupFile(gameFolder)) gameFolder = ChooseGameFolder(GameFolderPlaces());
   // 7. The paths.
   paths = ComputeInstallPaths(gameFolder, serverEdition);
   const std::string resourcePack = "BRAX Resource Pack " + kVersion + ".zip";
@@ -175,6 +186,8 @@ void RunSetup() {
       CopyOrAbort(paths.sourceFolder + script, paths.targetFolder + script);
   }
   // 15. The vanilla signature goes. The jar is quoted: game folders hold spaces.
+  // A killed run's temporary copies of the jar would stay there for good.
+  RemoveArchiverLeftovers(paths.targetJar);
   int code = RunCommand(kArchiverName,
                         "d " + QuoteArgument(SeenFromProgramFolder(paths.targetJar)) + " META-INF");
   if (code != 0)

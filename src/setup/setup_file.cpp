@@ -33,6 +33,9 @@ void ReadSetupLine(std::string line, bool &found, std::string &value) {
   // 2.-5. Key and value around the first "="; the last line with the key wins.
   if (ToLower(TrimSpaces(line.substr(0, equals))) != kKey) return;
   value = TrimSpaces(line.substr(equals + 1));
+  // "Copy as path" puts the path in double quotes.
+  if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+    value = value.substr(1, value.size() - 2);
   if (!value.empty() && value[0] == '<') value.clear();
   found = true;
 }
@@ -49,12 +52,12 @@ bool FindGameFolder(const std::string &text, std::string &value) {
   return found;
 }
 
-void ReadSetupFile(std::string &gameFolder) {
+bool ReadSetupFile(std::string &gameFolder) {
   // 1. Only a file that counts is read: no folder, device or fifo.
-  if (!FileExists(kSetupFileName)) return;
+  if (!FileExists(kSetupFileName)) return false;
   // 2. Opened as bytes; both line ends are handled here on every platform.
   std::FILE *file = std::fopen(kSetupFileName, "rb");
-  if (file == nullptr) return;
+  if (file == nullptr) return false;
   // 3. Line by line, so that a huge file costs no more than its longest line.
   bool found = false;
   std::string value;
@@ -76,7 +79,9 @@ void ReadSetupFile(std::string &gameFolder) {
   // 4. Close it.
   std::fclose(file);
   if (!line.empty()) ReadSetupLine(line, found, value);
-  if (readWhole && found) gameFolder = SetupValueToPath(value);
+  if (!readWhole || !found) return false;
+  gameFolder = SetupValueToPath(value);
+  return true;
 }
 
 void WriteSetupFile(const std::string &gameFolder) {

@@ -2,12 +2,59 @@
 #include <fcntl.h>
 #include <spawn.h>
 
+#include <cstdlib>
+
 #include "operations.h"
 #include "setup_file.h"
 
 extern char **environ;
 
-std::string SetupValueToPath(const std::string &value) { return value; }
+namespace {
+
+bool IsNameCharacter(char c, bool first) {
+  return c == '_' || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+         (!first && c >= '0' && c <= '9');
+}
+
+}  // namespace
+
+std::vector<std::string> GameFolderPlaces() {
+  // The launcher's own folder, then the one of the launcher from Flathub.
+  const std::string home = ReadEnvironment("HOME");
+  std::vector<std::string> places = {home + "/.minecraft/"};
+  if (!home.empty()) places.push_back(home + "/.var/app/com.mojang.Minecraft/.minecraft/");
+  return places;
+}
+
+std::string SetupValueToPath(const std::string &value) {
+  std::string path;
+  std::size_t at = 0;
+  // "~" or "~/..." as the shell reads it.
+  if (value[0] == '~' && (value.size() == 1 || value[1] == '/') && std::getenv("HOME") != nullptr) {
+    path = std::getenv("HOME");
+    at = 1;
+  }
+  while (at < value.size()) {
+    const char *set = nullptr;
+    std::size_t end = at;
+    if (value[at] == '$') {
+      // $NAME or ${NAME}; anything else after "$" is plain text.
+      const bool braced = value.compare(at + 1, 1, "{") == 0;
+      const std::size_t name = at + 1 + braced;
+      for (end = name; end < value.size() && IsNameCharacter(value[end], end == name);) ++end;
+      if (braced && value.compare(end, 1, "}") != 0) end = name;
+      if (end > name) set = std::getenv(value.substr(name, end - name).c_str());
+      end += braced;
+    }
+    if (set == nullptr) {
+      path += value[at++];
+    } else {
+      path += set;
+      at = end;
+    }
+  }
+  return path;
+}
 
 void EditSetupFile() {
   // Only a desktop session has an editor to show; elsewhere nothing opens.

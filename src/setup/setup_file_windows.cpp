@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "operations.h"
 #include "setup_file.h"
 #include "system_library_windows.h"
 
@@ -41,13 +42,41 @@ std::string Convert(const std::string &text, UINT from, UINT to) {
   return result;
 }
 
+// %NAME% pairs, the name in any case, as the address bar reads them.
+std::string ExpandVariables(const std::string &value) {
+  std::string path;
+  std::size_t at = 0;
+  for (std::size_t open; (open = value.find('%', at)) != std::string::npos;) {
+    const std::size_t close = value.find('%', open + 1);
+    if (close == std::string::npos) break;
+    const char *set =
+        close > open + 1 ? std::getenv(value.substr(open + 1, close - open - 1).c_str()) : nullptr;
+    path += value.substr(at, open - at) +
+            (set != nullptr ? std::string(set) : value.substr(open, close - open + 1));
+    at = close + 1;
+  }
+  return path + value.substr(at);
+}
+
 }  // namespace
+
+std::vector<std::string> GameFolderPlaces() {
+  // The launcher's roaming folder, then where Windows redirects it for the
+  // launcher from the Store.
+  std::vector<std::string> places = {ReadEnvironment("appdata") + "\\.minecraft\\"};
+  const std::string local = ReadEnvironment("localappdata");
+  if (!local.empty())
+    places.push_back(local +
+                     "\\Packages\\Microsoft.4297127D64EC6_8wekyb3d8bbwe\\LocalCache\\Roaming\\."
+                     "minecraft\\");
+  return places;
+}
 
 // setup.ini holds UTF-8 now; a value that is not was saved in the legacy code
 // page by an older installer or editor.
 std::string SetupValueToPath(const std::string &value) {
-  if (GetACP() != CP_UTF8 || IsValidUtf8(value)) return value;
-  return Convert(value, LegacyCodePage(), CP_UTF8);
+  if (GetACP() != CP_UTF8 || IsValidUtf8(value)) return ExpandVariables(value);
+  return ExpandVariables(Convert(value, LegacyCodePage(), CP_UTF8));
 }
 
 void EditSetupFile() {

@@ -20,6 +20,18 @@ void CopyOrAbort(const std::string &source, const std::string &destination) {
                    "\r\n\r\nInstaller will now exit.");
 }
 
+void RemoveArchiverLeftovers(const std::string &archive) {
+  // The archiver writes the new archive beside the old, as ARCHIVE.tmp, or
+  // ARCHIVE.tmpN when that is taken, and renames it when done.
+  const std::size_t cut = archive.rfind(kPathSeparator[0]);
+  const std::string folder = cut == std::string::npos ? "" : archive.substr(0, cut + 1);
+  const std::string leftover = archive.substr(folder.size()) + ".tmp";
+  for (const std::string &name : FindFiles(archive + ".tmp*"))
+    if (name.compare(0, leftover.size(), leftover) == 0 &&
+        name.find_first_not_of("0123456789", leftover.size()) == std::string::npos)
+      RemoveFile(folder + name);
+}
+
 std::string ExitCodeText(int code) { return std::to_string(code); }
 
 void Pause(int milliseconds) {

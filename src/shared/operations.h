@@ -8,6 +8,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // --- Platform constants ------------------------------------------------------
 
@@ -17,10 +18,6 @@ extern const char kPathSeparator[];
 extern const char kArchiverName[];
 // The desktop installer, named in ServerSetup's missing-jar message.
 extern const char kDesktopInstallerName[];
-// The environment variable that holds the folder the game folder lives in,
-// and the game folder's name below it (with separators on both sides).
-extern const char kGameParentVariable[];
-extern const char kGameFolderSuffix[];
 // The value setup.ini carries when the game folder is empty: it reads back
 // as empty (it begins with "<") and shows the user what belongs there.
 extern const char kExampleGameFolder[];
@@ -69,6 +66,11 @@ bool CreateFolder(const std::string &path);
 // Deletes one file; true when it was deleted.
 bool RemoveFile(const std::string &path);
 
+// Removes what killed archiver runs left beside `archive`: the temporary
+// copies named as it is, + ".tmp" and perhaps decimal digits. Nothing else is
+// touched, and a copy that cannot be removed stays.
+void RemoveArchiverLeftovers(const std::string &archive);
+
 // Starts `program` (a path, never looked up in the search path) with the
 // command line `program + " " + arguments` and waits for it. Returns its exit
 // code, or -1 when it cannot be started. On Linux the argument text is split
@@ -99,6 +101,10 @@ void WriteToConsole(const std::string &text);
 
 // Sleeps without looking at the console.
 void SleepMilliseconds(int milliseconds);
+
+// The names of the entries in the folder of `pattern` that match its last
+// component and count as files (as in FileExists).
+std::vector<std::string> FindFiles(const std::string &pattern);
 
 // Copies a file, replacing an existing destination; true on success.
 bool CopyFileReplacing(const std::string &source, const std::string &destination);

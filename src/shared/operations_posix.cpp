@@ -25,8 +25,6 @@ static_assert(sizeof(off_t) >= 8 && sizeof(ino_t) >= 8, "build with _FILE_OFFSET
 const char kPathSeparator[] = "/";
 const char kArchiverName[] = "7za";
 const char kDesktopInstallerName[] = "Setup";
-const char kGameParentVariable[] = "HOME";
-const char kGameFolderSuffix[] = "/.minecraft/";
 const char kExampleGameFolder[] = "<eg. /home/orlander/.minecraft/>";
 
 std::string RemoveFolderCommand(const std::string &folder) {
@@ -118,23 +116,25 @@ std::string ProgramFolder() {
   return folder;
 }
 
-bool FileExists(const std::string &path) {
+bool FileExists(const std::string &path) { return !FindFiles(path).empty(); }
+
+std::vector<std::string> FindFiles(const std::string &path) {
   std::size_t last = path.rfind('/');
   const std::string folder = last == std::string::npos ? "" : path.substr(0, last + 1);
   const std::string pattern = path.substr(folder.size());
-  if (pattern.empty()) return false;
+  std::vector<std::string> names;
   // A plain name matches only itself.
-  if (pattern.find_first_of("*?") == std::string::npos) return EntryCounts(folder, pattern);
-  DIR *search = opendir(folder.empty() ? "." : folder.c_str());
-  if (search == nullptr) return false;
-  bool found = false;
-  while (!found) {
-    const dirent *entry = readdir(search);
-    if (entry == nullptr) break;
-    found = MatchesPattern(pattern.c_str(), entry->d_name) && EntryCounts(folder, entry->d_name);
+  if (pattern.find_first_of("*?") == std::string::npos) {
+    if (EntryCounts(folder, pattern)) names.push_back(pattern);
+    return names;
   }
+  DIR *search = opendir(folder.empty() ? "." : folder.c_str());
+  if (search == nullptr) return names;
+  while (const dirent *entry = readdir(search))
+    if (MatchesPattern(pattern.c_str(), entry->d_name) && EntryCounts(folder, entry->d_name))
+      names.push_back(entry->d_name);
   closedir(search);
-  return found;
+  return names;
 }
 
 std::string CurrentFolder() {

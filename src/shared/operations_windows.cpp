@@ -14,8 +14,6 @@
 const char kPathSeparator[] = "\\";
 const char kArchiverName[] = "7za.exe";
 const char kDesktopInstallerName[] = "Setup.exe";
-const char kGameParentVariable[] = "appdata";
-const char kGameFolderSuffix[] = "\\.minecraft\\";
 const char kExampleGameFolder[] = "<eg. C:\\Users\\Orlander\\AppData\\Roaming\\.minecraft\\>";
 
 std::string RemoveFolderCommand(const std::string &folder) {
@@ -80,18 +78,20 @@ std::string ProgramFolder() {
   return folder;
 }
 
-bool FileExists(const std::string &path) {
+bool FileExists(const std::string &path) { return !FindFiles(path).empty(); }
+
+std::vector<std::string> FindFiles(const std::string &pattern) {
   // The volume label (0x08) and device (0x40) bits have no _A_ names here.
   const unsigned kNotAFile = _A_HIDDEN | _A_SYSTEM | 0x08 | _A_SUBDIR | 0x40;
+  std::vector<std::string> names;
   _finddata_t entry;
-  intptr_t search = _findfirst(path.c_str(), &entry);
-  if (search == -1) return false;
-  bool found = false;
+  intptr_t search = _findfirst(pattern.c_str(), &entry);
+  if (search == -1) return names;
   do {
-    found = (entry.attrib & kNotAFile) == 0;
-  } while (!found && _findnext(search, &entry) == 0);
+    if ((entry.attrib & kNotAFile) == 0) names.push_back(entry.name);
+  } while (_findnext(search, &entry) == 0);
   _findclose(search);
-  return found;
+  return names;
 }
 
 std::string CurrentFolder() {

@@ -30,6 +30,7 @@ class Linux:
     example = b"minecraft_path=<eg. /home/orlander/.minecraft/>"
     talk = rb"(?:\n7-Zip[^\r]*)?"  # the archiver's own lines end in LF alone
     name = staticmethod(lambda path: path)
+    second = staticmethod(lambda w: os.path.join(w.home, ".var/app/com.mojang.Minecraft/.minecraft"))  # Flathub's
 
     @staticmethod
     def stand_in(w, delete_code, add_code):

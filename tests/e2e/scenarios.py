@@ -231,6 +231,15 @@ def earlier(folder, sibling=False):
     return prepare
 
 
+LOOK_ALIKES = ("1.6.4-BRAX-HDS.jar.tmp.keep", "1.6.4-BRAX-HDS.jar.tmpx", "world")
+
+
+def leftovers(folder):
+    """What killed archiver runs leave beside the jar (.tmp, .tmpN), names that only look like it, and a world."""
+    return lambda w: [w.write(folder + "/" + name) for name in ("1.6.4-BRAX-HDS.jar.tmp", "1.6.4-BRAX-HDS.jar.tmp07",
+                                                                *LOOK_ALIKES[:2], "world/level.dat")]
+
+
 def earlier_build(w):
     sp.write_jar(w.path(HDS_JAR), {"stale.class": b"old", "META-INF/OLD.SF": b"old"})
     w.write(HDS + "/server.properties", b"motd=mine")
@@ -247,6 +256,24 @@ def moved_game(to): return moved("game", to)
 
 def game_in_ini(to, encoding="utf-8"):
     return lambda w: (moved_game(to)(w), w.write(INI, ("MINECRAFT_PATH = %s\r\n" % w.p.name(w.game)).encode(encoding)))
+
+
+def places(default, other, into):
+    """The default game folder and the launcher's other place (w.p.second), each a vanilla install ("vanilla"), one
+    without the vanilla jar ("bare") or missing (None); "~" then names the place `into`."""
+    def prepare(w):
+        second = w.p.second(w)
+        other and shutil.copytree(w.game, second, symlinks=True)
+        [os.remove(f + "/versions/1.6.4/1.6.4.jar") for f, how in ((w.game, default), (second, other)) if how == "bare"]
+        default or shutil.rmtree(w.game)
+        w.game = second if into == "other" else w.game
+    return prepare
+
+
+def ini_value(value, at="mc"):
+    """setup.ini naming `value`, and a vanilla install at HOME/at (Wine: APPDATA\\at) beside the default one."""
+    return lambda w: (shutil.copytree(w.game, os.path.join(w.home, at), symlinks=True),
+                      setattr(w, "game", os.path.join(w.home, at)), w.write(INI, b"minecraft_path=" + value.encode()))
 
 
 def as_nobody(w):
@@ -363,8 +390,7 @@ def server_installed(folder=SERVER, *extra):
         t.assertEqual(sp.jar_entries(w.path(folder + "/1.6.4-BRAX-HDS.jar")), sp.expected_jar(sp.SERVER_CLASSES))
         for name, content in sp.SERVER_SCRIPTS.items():
             t.assertEqual(w.read(folder + "/" + name), content)
-        if folder == HDS:
-            t.assertEqual(sorted(os.listdir(w.path(HDS))), sorted(["1.6.4-BRAX-HDS.jar", *sp.SERVER_SCRIPTS, *extra]))
+        t.assertEqual(sorted(os.listdir(w.path(folder))), sorted(["1.6.4-BRAX-HDS.jar", *sp.SERVER_SCRIPTS, *extra]))
     return check
 
 
@@ -416,7 +442,7 @@ ROWS = [
     ("earlier install refused", "LW", S, earlier(CLIENT), "yn", [WY, PN, NO], [], None),
     ("earlier server install: only the jar goes", "LW", S, (server_source, missing("ship/1.6.4-BRAX"), earlier(SERVER)),
      "yy", [WY, (Q, "previous HDS", "Yes"), HDS_DONE], [SERVER],
-     all_of(server_installed(), holds(SERVER + "/old-extra.txt", b"old"))),
+     all_of(server_installed(SERVER, "old-extra.txt"), holds(SERVER + "/old-extra.txt", b"old"))),
     ("server edition needs no resource pack", "LW", S, (server_source, missing("ship/1.6.4-BRAX", "~resourcepacks")),
      "y", [WY, HDS_DONE], [SERVER], server_installed()),
     ("game folder missing: setup.ini names it", "LW", S, missing("~"), "yn", EDIT_NO, [INI],
@@ -425,6 +451,23 @@ ROWS = [
      holds(INI, lambda w: w.p.example)),
     ("setup.ini names the game folder", "LW", S, game_in_ini("elsewhere/mc"), "y", INSTALLED, [CLIENT, PACK],
      client_installed),
+    *[("game folder: the default %s, the other place %s" % (d or "missing", o or "missing"), "LW", S, places(d, o, to),
+       "yn", shown, [CLIENT, PACK] if shown == INSTALLED else [INI] if shown == EDIT_NO else [], check)
+      for d, o, to, shown, check in [(None, "vanilla", "other", INSTALLED, client_installed),
+                                     ("vanilla", "vanilla", "default", INSTALLED, client_installed),
+                                     ("bare", "vanilla", "other", INSTALLED, client_installed),
+                                     ("bare", None, "default", warn("no vanilla jar"), None),
+                                     (None, "bare", "other", warn("no vanilla jar"), None),
+                                     (None, None, "default", EDIT_NO, holds(INI, lambda w: b"minecraft_path=%s%s" % (
+                                         w.p.name(w.game).encode(), w.p.sep.encode())))]],
+    ("setup.ini names a folder without vanilla: no other place tried", "LW", S, (places("vanilla", "vanilla", "default"),
+     game_in_ini("elsewhere/mc"), missing("~versions/1.6.4/1.6.4.jar")), "y", warn("no vanilla jar"), [], None),
+    *[("setup.ini value " + value, where, S, ini_value(value, at), "y", INSTALLED, [CLIENT, PACK], client_installed)
+      for where, value, at in [("L", "~/mc", "mc"), ("L", "$HOME/mc/", "mc"), ("L", '"${HOME}/my mc"', "my mc"),
+                               ("W", "%appdata%\\mc", "mc"), ("W", '"%APPDATA%\\my mc\\"', "my mc")]],
+    *[("setup.ini value %s: not found, written back" % value, where, S, ini_value(value), "yn", EDIT_NO, [INI],
+       holds(INI, b"minecraft_path=%s%s" % (value.encode(), sep))) for where, value, sep in [
+        ("L", "$BRAX_UNSET/mc", b"/"), ("W", "%BRAX_UNSET%\\mc", b"\\")]],
     ("no archiver", "LW", S, lambda w: missing("ship/" + w.p.za)(w), "y", warn("no archiver"), [], None),
     ("no source folder", "LW", S, missing("ship/1.6.4-BRAX"), "y", warn("no source"), [], None),
     ("no resource pack", "LW", S, missing("ship/1.6.4-BRAX/BRAX Resource Pack 1.6.4.zip"), "y", warn("no pack"), [],
@@ -560,6 +603,15 @@ ROWS = [
     ("server folder without the jar: reused", "L", SS, (lambda w: w.write(HDS + "/world/level.dat", b"level"),
      lambda w: w.write(HDS + "/bash_scripts.tar", b"old")), b"y", TERMS_Y + BUILT, [HDS],
      all_of(server_installed(HDS, "world"), holds(HDS + "/world/level.dat", b"level"))),
+    *[("archiver leftovers go, look-alikes stay: " + name, where, program, world + (leftovers(folder),), keys, shown,
+       [folder], server_installed(folder, *extra, *LOOK_ALIKES))
+      for name, where, program, folder, world, keys, shown, extra in [
+          ("a first build", "LW", SS, HDS, (), b"y", TERMS_Y + BUILT, ()),
+          ("an update", "LW", SS, HDS, (earlier_build,), b"yy", TERMS_Y + ["update", "y"] + BUILT, ["server.properties"]),
+          ("Setup's server edition", "LW", S, SERVER, (server_source, earlier(SERVER)), "yy",
+           [WY, (Q, "previous HDS", "Yes"), HDS_DONE], ["old-extra.txt"]),
+          ("one that cannot be removed stays", "L", SS, HDS, (lambda w: w.write(HDS_JAR + ".tmp3"),
+           immutable(HDS_JAR + ".tmp3")), b"y", TERMS_Y + BUILT, ["1.6.4-BRAX-HDS.jar.tmp3"])]],
     ("server folder cannot be made", "L", SS, lambda w: w.write(HDS, b"a file"), b"y", TERMS_Y + ["no folder"], [],
      None),
     ("server folder links to the mod: no copy onto itself", "L", SS, link(HDS, "ship/" + HDS), b"y",

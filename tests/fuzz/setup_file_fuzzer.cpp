@@ -1,5 +1,6 @@
 // setup.ini's reader on any bytes, against a second, plain reading of its
-// rules: the last line whose key is minecraft_path gives the value.
+// rules: the last line whose key is minecraft_path gives the value. Then the
+// value's expansion, under the sanitizers.
 #include <cctype>
 #include <cstdint>
 #include <cstdlib>
@@ -32,9 +33,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
     for (char &c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     if (key != "minecraft_path") continue;
     want = Trim(line.substr(equals + 1));
+    if (want.size() > 1 && want[0] == '"' && want.back() == '"')
+      want = want.substr(1, want.size() - 2);
     if (!want.empty() && want[0] == '<') want.clear();
     found = true;
   }
   if (FindGameFolder(text, got) != found || got != want) std::abort();
+  SetupValueToPath(got);  // reads nothing past the value, whatever it holds
   return 0;
 }

@@ -37,12 +37,43 @@ TEST(SetupText, LastLineWithTheKeyWins) {
       {"=value\nminecraft_path=C:\\y\n=", "C:\\y"},
       {"minecraft_path=C:\\cr\r\r\n", "C:\\cr\r"},  // only one CR ends a line
       {"minecraft_path=C:\\nul\0x\n"s, "C:\\nul\0x"s},
+      {"minecraft_path=\"C:\\Program Files\\mc\"", "C:\\Program Files\\mc"},  // "Copy as path"
+      {"minecraft_path= \" a \" ", " a "},
+      {"minecraft_path=\"a\"b\"", "a\"b"},
+      {"minecraft_path=a\"b\"", "a\"b\""},
+      {"minecraft_path=\"", "\""},
+      {"minecraft_path=\"<eg.>\"", ""},
   };
   for (const auto &c : cases) {
     std::string value = kDefault;
     FindGameFolder(c.text, value);
     EXPECT_EQ(value, c.gameFolder) << c.text;
   }
+}
+
+TEST(SetupValue, HomeAndVariablesAsTheShellReadsThem) {
+  setenv("HOME", "/home/p", 1), setenv("BRAX_SET", "/set", 1), setenv("BRAX_EMPTY", "", 1);
+  unsetenv("BRAX_UNSET");
+  const std::pair<std::string, std::string> cases[] = {
+      {"~", "/home/p"},
+      {"~/mc", "/home/p/mc"},
+      {"~x/mc", "~x/mc"},
+      {"a/~/b", "a/~/b"},
+      {"", ""},
+      {"$BRAX_SET/mc", "/set/mc"},
+      {"${BRAX_SET}mc", "/setmc"},
+      {"$BRAX_SET$BRAX_SET", "/set/set"},
+      {"$BRAX_SETmc", "$BRAX_SETmc"},
+      {"$BRAX_UNSET/${BRAX_UNSET}", "$BRAX_UNSET/${BRAX_UNSET}"},
+      {"$BRAX_EMPTY/mc", "/mc"},
+      {"${BRAX_SET", "${BRAX_SET"},
+      {"$$BRAX_SET", "$/set"},
+      {"$", "$"},
+      {"${", "${"},
+      {"$1/$(x)/${}/$-", "$1/$(x)/${}/$-"},
+      {"~/$HOME", "/home/p//home/p"},
+  };
+  for (const auto &c : cases) EXPECT_EQ(SetupValueToPath(c.first), c.second) << c.first;
 }
 
 }  // namespace

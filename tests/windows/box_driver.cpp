@@ -1,5 +1,5 @@
-// box_driver.exe APPDATA ANSWERS LOG PROGRAM: runs PROGRAM under Wine with
-// APPDATA set (Wine ignores the Unix environment's) and answers its boxes as
+// box_driver.exe APPDATA ANSWERS LOG PROGRAM LOCALAPPDATA: runs PROGRAM under
+// Wine with both set (Wine ignores the Unix environment's) and answers its boxes as
 // a user would. For each box it writes "box ICON BUTTONS ANSWER LENGTH\nTEXT\n"
 // to LOG (ICON warning, information, question, error or unknown; BUTTONS
 // yesno or ok; TEXT as UTF-8), then presses the button the next letter of
@@ -65,8 +65,9 @@ std::string IconKind(HWND box) {
 }  // namespace
 
 int wmain(int argc, wchar_t **argv) {
-  if (argc != 5) return 2;
+  if (argc != 6) return 2;
   SetEnvironmentVariableW(L"APPDATA", argv[1]);
+  SetEnvironmentVariableW(L"LOCALAPPDATA", argv[5]);
   const std::wstring answers = argv[2];
   FILE *log = _wfopen(argv[3], L"wb");
   std::wstring commandLine = L"\"" + std::wstring(argv[4]) + L"\"";

@@ -51,6 +51,9 @@ class Wine:
     example = b"minecraft_path=<eg. C:\\Users\\Orlander\\AppData\\Roaming\\.minecraft\\>"
     talk = rb".*?"  # the archiver's own lines end in CR LF too
     name = staticmethod(windows)
+    local = staticmethod(lambda w: os.path.join(os.path.dirname(w.home), "Local"))
+    second = staticmethod(lambda w: os.path.join(Wine.local(w), "Packages/Microsoft.4297127D64EC6_8wekyb3d8bbwe/"
+                                                                 "LocalCache/Roaming/.minecraft"))  # the Store's
 
     @staticmethod
     def stand_in(w, delete_code, add_code):
@@ -121,7 +124,7 @@ def launch(w, row):
     if program == s.S:
         log = w.path("driver.log")
         wine([os.path.join(HELPERS, "box_driver.exe"), windows(w.home), keys, windows(log),
-              getattr(w, "program", windows(w.ship) + "\\") + "Setup.exe"], cwd=w.root, env=getattr(w, "env", {}))
+              getattr(w, "program", windows(w.ship) + "\\") + "Setup.exe", windows(Wine.local(w))], cwd=w.root, env=getattr(w, "env", {}))
         with open(log, "rb") as f:
             found, end = boxes(f.read())
         os.remove(log)
