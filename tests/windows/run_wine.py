@@ -154,6 +154,14 @@ class WineRows(unittest.TestCase):
         shutil.rmtree(w.root)
         s.run_rows(self, ("LW", "W", "con"), self.world, launch)
 
+    def test_plain_name_loads(self):  # as system libraries load theirs, after start-up: none from beside the program
+        folder, names = os.path.join(DRIVE_C, "brax", "probe"), ["brax_unused.dll", "msimg32.dll"]
+        shutil.copytree(HELPERS, folder)
+        [shutil.copy(os.path.join(folder, "planted_library.dll"), os.path.join(folder, n)) for n in names]
+        found = wine([windows(folder) + "\\library_probe.exe"] + names, timeout=60).decode().splitlines()
+        self.assertEqual((found, [n for n in os.listdir(folder) if n.endswith(".loaded")]),
+                         (["none", "C:\\windows\\system32\\msimg32.dll"], []))
+
     def test_manifests(self):  # as built into each program, parsed strictly
         for program in ("Setup.exe", "ServerSetup.exe"):
             root = ElementTree.fromstring(subprocess.run(["wrestool", "-x", "--raw", "-t", "24", os.path.join(
