@@ -22,6 +22,7 @@ import re
 import shutil
 import stat
 import subprocess
+import tempfile
 import time
 import zipfile
 
@@ -321,6 +322,19 @@ def small_disk(folder, size, read_only=False):
                        check=True)
         read_only and subprocess.run(["mount", "-o", "remount,ro", target], check=True)
     return prepare
+
+
+def big_inodes(w):
+    """The world on an overlay whose inode numbers need 64 bits (its lower layer's, with xino), as on XFS over 1 TB or
+    NFS; the row goes on only when they really exceed 2^32."""
+    layers = tempfile.mkdtemp(prefix="brax-layers-")
+    w.cleanups.append(lambda: shutil.rmtree(layers, True))
+    for layer in (layers + "/lower", layers + "/upper", w.root):
+        w.cleanups.append(lambda layer=layer: subprocess.run(["umount", "-l", layer], stderr=subprocess.DEVNULL))
+    subprocess.run("set -e; cd '{1}'; mkdir lower upper; mount -t tmpfs tmpfs lower; mount -t tmpfs tmpfs upper; "
+                   "mkdir upper/u upper/w; mv '{0}'/* lower/; mount -t overlay overlay -o lowerdir=lower,upperdir=upper/u,"
+                   "workdir=upper/w,xino=on '{0}'".format(w.root, layers), shell=True, check=True)
+    assert min(os.stat(w.path(p)).st_ino for p in ("ship", "ship/7za", "~versions/1.6.4/1.6.4.jar")) > 1 << 32, "inode numbers here fit in 32 bits"
 
 
 def file_size_limit(w):
@@ -652,6 +666,10 @@ ROWS = [
                   ("a server build", "", SS, None, b"y", TERMS_Y + BUILT, [HDS], server_installed(HDS)),
                   ("an update answered y", "", SS, earlier_build, b"yy", TERMS_Y + ["update", "y"] + BUILT, [HDS],
                    server_installed(HDS, "server.properties")),
+                  ("a client install where inode numbers need 64 bits", "", S, big_inodes, "y", INSTALLED,
+                   [CLIENT, PACK], client_installed),
+                  ("a server build where inode numbers need 64 bits", "", SS, big_inodes, b"y", TERMS_Y + BUILT, [HDS],
+                   server_installed(HDS)),
                   ("a closed input changes nothing", "", SS, None, None, ["terms", "n", "refused"], [], None),
                   ("keys typed in a terminal", " tty", SS, None, ["Y", "\x1b[A", "y", "\x1bOP"], TERMS_Y + BUILT,
                    [HDS], all_of(server_installed(HDS), terminal_restored))]],
