@@ -63,20 +63,19 @@ std::string ExpandVariables(const std::string &value) {
 std::vector<std::string> GameFolderPlaces() {
   // The launcher's roaming folder, then where Windows redirects it for the
   // launcher from the Store.
+  const std::string store =
+      "\\Packages\\Microsoft.4297127D64EC6_8wekyb3d8bbwe\\LocalCache\\Roaming";
   std::vector<std::string> places = {ReadEnvironment("appdata") + "\\.minecraft\\"};
   const std::string local = ReadEnvironment("localappdata");
-  if (!local.empty())
-    places.push_back(local +
-                     "\\Packages\\Microsoft.4297127D64EC6_8wekyb3d8bbwe\\LocalCache\\Roaming\\."
-                     "minecraft\\");
+  if (!local.empty()) places.push_back(local + store + "\\.minecraft\\");
   return places;
 }
 
 // setup.ini holds UTF-8 now; a value that is not was saved in the legacy code
 // page by an older installer or editor.
 std::string SetupValueToPath(const std::string &value) {
-  if (GetACP() != CP_UTF8 || IsValidUtf8(value)) return ExpandVariables(value);
-  return ExpandVariables(Convert(value, LegacyCodePage(), CP_UTF8));
+  const bool legacy = GetACP() == CP_UTF8 && !IsValidUtf8(value);
+  return ExpandVariables(legacy ? Convert(value, LegacyCodePage(), CP_UTF8) : value);
 }
 
 void EditSetupFile() {
