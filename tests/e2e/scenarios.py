@@ -443,6 +443,9 @@ def editor_started(t, w, r):
     t.assertEqual(w.read("ship/xdg-open.log").split(b" ", 1)[1], os.fsencode(w.ship) + b" setup.ini\n")
 
 
+# How a Setup run ends: the boxes, the paths that may change and the check.
+ENDS = {"installed": (INSTALLED, [CLIENT, PACK], client_installed), "no jar": (warn("no vanilla jar"), [], None),
+        "not found": (EDIT_NO, [INI], holds(INI, lambda w: ("minecraft_path=" + w.p.name(w.game) + w.p.sep).encode()))}
 RELEASE_MACHINES = ("x86_64", "aarch64", "armhf")  # as uname -m names them, but armhf (armv7l)
 
 # --- The table ---------------------------------------------------------------------------
@@ -466,14 +469,10 @@ ROWS = [
     ("setup.ini names the game folder", "LW", S, game_in_ini("elsewhere/mc"), "y", INSTALLED, [CLIENT, PACK],
      client_installed),
     *[("game folder: the default %s, the other place %s" % (d or "missing", o or "missing"), "LW", S, places(d, o, to),
-       "yn", shown, [CLIENT, PACK] if shown == INSTALLED else [INI] if shown == EDIT_NO else [], check)
-      for d, o, to, shown, check in [(None, "vanilla", "other", INSTALLED, client_installed),
-                                     ("vanilla", "vanilla", "default", INSTALLED, client_installed),
-                                     ("bare", "vanilla", "other", INSTALLED, client_installed),
-                                     ("bare", None, "default", warn("no vanilla jar"), None),
-                                     (None, "bare", "other", warn("no vanilla jar"), None),
-                                     (None, None, "default", EDIT_NO, holds(INI, lambda w: b"minecraft_path=%s%s" % (
-                                         w.p.name(w.game).encode(), w.p.sep.encode())))]],
+       "yn", *ENDS[end]) for d, o, to, end in [
+        (None, "vanilla", "other", "installed"), ("vanilla", "vanilla", "default", "installed"),
+        ("bare", "vanilla", "other", "installed"), ("bare", None, "default", "no jar"),
+        (None, "bare", "other", "no jar"), (None, None, "default", "not found")]],
     ("setup.ini names a folder without vanilla: no other place tried", "LW", S, (places("vanilla", "vanilla", "default"),
      game_in_ini("elsewhere/mc"), missing("~versions/1.6.4/1.6.4.jar")), "y", warn("no vanilla jar"), [], None),
     *[("setup.ini value " + value, where, S, ini_value(value, at), "y", INSTALLED, [CLIENT, PACK], client_installed)
@@ -686,11 +685,9 @@ ROWS = [
      [(Q, "welcome", None), (I, "no changes", None)], [], None),
     ("desktop: ZENITY_CANCEL=0 does not make No a Yes", "desk", S, attr(env={"ZENITY_CANCEL": "0", "ZENITY_ESC": "0"}),
      "no", [WN, NO], [], None),
-    ("desktop session, keys on a pipe: text boxes", "L", S, attr(env={"DISPLAY": ":99"}), "y", INSTALLED,
-     [CLIENT, PACK], client_installed),
     *[("desktop session, keys %s: text boxes, no dialog" % how, "L", S, (logged("zenity"), attr(env={"DISPLAY": ":99"},
        stdio=stdio)), "y", INSTALLED, [CLIENT, PACK], client_installed) for how, stdio in [
-        ("in a file, the output a file", "files"), ("on a socket", "socket")]],
+        ("on a pipe", None), ("in a file, the output a file", "files"), ("on a socket", "socket")]],
     ("no desktop session, no keys: text boxes", "L", S, logged("zenity"), None, [WN, NO], [], None),
     ("WAYLAND_DISPLAY alone, no keys: dialogs, each a Yes", "L", S, (logged("zenity"),
      attr(env={"WAYLAND_DISPLAY": "wayland-0"})), None, [], [CLIENT, PACK, "ship/zenity.log"], client_installed),

@@ -54,26 +54,15 @@ TEST(SetupText, LastLineWithTheKeyWins) {
 TEST(SetupValue, HomeAndVariablesAsTheShellReadsThem) {
   setenv("HOME", "/home/p", 1), setenv("BRAX_SET", "/set", 1), setenv("BRAX_EMPTY", "", 1);
   unsetenv("BRAX_UNSET");
-  const std::pair<std::string, std::string> cases[] = {
-      {"~", "/home/p"},
-      {"~/mc", "/home/p/mc"},
-      {"~x/mc", "~x/mc"},
-      {"a/~/b", "a/~/b"},
-      {"", ""},
-      {"$BRAX_SET/mc", "/set/mc"},
-      {"${BRAX_SET}mc", "/setmc"},
-      {"$BRAX_SET$BRAX_SET", "/set/set"},
-      {"$BRAX_SETmc", "$BRAX_SETmc"},
-      {"$BRAX_UNSET/${BRAX_UNSET}", "$BRAX_UNSET/${BRAX_UNSET}"},
-      {"$BRAX_EMPTY/mc", "/mc"},
-      {"${BRAX_SET", "${BRAX_SET"},
-      {"$$BRAX_SET", "$/set"},
-      {"$", "$"},
-      {"${", "${"},
-      {"$1/$(x)/${}/$-", "$1/$(x)/${}/$-"},
-      {"~/$HOME", "/home/p//home/p"},
-  };
-  for (const auto &c : cases) EXPECT_EQ(SetupValueToPath(c.first), c.second) << c.first;
+  // clang-format off
+  const char *cases[][2] = {
+      {"~", "/home/p"}, {"~/mc", "/home/p/mc"}, {"~x/mc", "~x/mc"}, {"a/~/b", "a/~/b"}, {"", ""},
+      {"$BRAX_SET/mc", "/set/mc"}, {"${BRAX_SET}mc", "/setmc"}, {"$BRAX_SET$BRAX_SET", "/set/set"},
+      {"$BRAX_SETmc", "$BRAX_SETmc"}, {"$BRAX_UNSET/${BRAX_UNSET}", "$BRAX_UNSET/${BRAX_UNSET}"},
+      {"$BRAX_EMPTY/mc", "/mc"}, {"${BRAX_SET", "${BRAX_SET"}, {"$$BRAX_SET", "$/set"}, {"$", "$"},
+      {"${", "${"}, {"$1/$(x)/${}/$-", "$1/$(x)/${}/$-"}, {"~/$HOME", "/home/p//home/p"}};
+  // clang-format on
+  for (const auto &c : cases) EXPECT_EQ(SetupValueToPath(c[0]), c[1]) << c[0];
 }
 
 }  // namespace
