@@ -178,8 +178,9 @@ bool CopyFileReplacing(const std::string &source, const std::string &destination
 }
 
 int RunCommand(const std::string &program, const std::string &arguments) {
-  // 1. Nothing to start.
-  if (program.empty()) return -1;
+  // 1. Nothing to start. Where posix_spawn forks rather than vforks (older C
+  //    libraries, qemu-user), a failed exec comes back as exit code 127.
+  if (program.empty() || access(program.c_str(), X_OK) != 0) return -1;
   // 2.-4. The program path as it stands, then the words of the argument text.
   std::vector<std::string> words = SplitCommandLine(arguments);
   std::vector<char *> argv;

@@ -37,12 +37,13 @@ TEST(SetupText, LastLineWithTheKeyWins) {
       {"=value\nminecraft_path=C:\\y\n=", "C:\\y"},
       {"minecraft_path=C:\\cr\r\r\n", "C:\\cr\r"},  // only one CR ends a line
       {"minecraft_path=C:\\nul\0x\n"s, "C:\\nul\0x"s},
-      {"minecraft_path=\"C:\\Program Files\\mc\"", "C:\\Program Files\\mc"},  // "Copy as path"
-      {"minecraft_path= \" a \" ", " a "},
-      {"minecraft_path=\"a\"b\"", "a\"b"},
-      {"minecraft_path=a\"b\"", "a\"b\""},
-      {"minecraft_path=\"", "\""},
+      // One pair of quotes around the value goes, as "Copy as path" writes it.
+      // clang-format off
+      {"minecraft_path=\"C:\\Program Files\\mc\"", "C:\\Program Files\\mc"},
+      {"minecraft_path= \" a \" ", " a "}, {"minecraft_path=\"a\"b\"", "a\"b"},
+      {"minecraft_path=a\"b\"", "a\"b\""}, {"minecraft_path=\"", "\""},
       {"minecraft_path=\"<eg.>\"", ""},
+      // clang-format on
   };
   for (const auto &c : cases) {
     std::string value = kDefault;

@@ -13,21 +13,16 @@ TEST(CommandLine, SplitsTheWayAWindowsProgramDoes) {
     std::string text;
     Words words;
   } cases[] = {
-      {"", {}},
-      {"   ", {}},
-      {"d x.jar META-INF", {"d", "x.jar", "META-INF"}},
+      // clang-format off
+      {"", {}}, {"   ", {}}, {"d x.jar META-INF", {"d", "x.jar", "META-INF"}},
       {"a  -r\tx.jar *", {"a", "-r", "x.jar", "*"}},
       {"d \"C:\\Users\\John Smith\\x.jar\" META-INF",
        {"d", "C:\\Users\\John Smith\\x.jar", "META-INF"}},
-      {"\"\"", {""}},
-      {"a\"b c\"d", {"ab cd"}},
-      {"\\\\server\\share", {"\\\\server\\share"}},
-      {"a\\\\\"b c\"", {"a\\b c"}},
-      {"a\\\"b", {"a\"b"}},
-      {"a\\\\\\\"b", {"a\\\"b"}},
-      {"\"a \"\"b\"\" c\"", {"a \"b\" c"}},
-      {"\"unclosed quote", {"unclosed quote"}},
+      {"\"\"", {""}}, {"a\"b c\"d", {"ab cd"}}, {"\\\\server\\share", {"\\\\server\\share"}},
+      {"a\\\\\"b c\"", {"a\\b c"}}, {"a\\\"b", {"a\"b"}}, {"a\\\\\\\"b", {"a\\\"b"}},
+      {"\"a \"\"b\"\" c\"", {"a \"b\" c"}}, {"\"unclosed quote", {"unclosed quote"}},
       {"trailing\\", {"trailing\\"}},
+      // clang-format on
   };
   for (const auto &c : cases) EXPECT_EQ(SplitCommandLine(c.text), c.words) << c.text;
 }

@@ -123,8 +123,9 @@ def launch(w, row):
     program, where, keys = row[2], row[1], row[4]
     if program == s.S:
         log = w.path("driver.log")
-        wine([os.path.join(HELPERS, "box_driver.exe"), windows(w.home), keys, windows(log),
-              getattr(w, "program", windows(w.ship) + "\\") + "Setup.exe", windows(Wine.local(w))], cwd=w.root, env=getattr(w, "env", {}))
+        setup = getattr(w, "program", windows(w.ship) + "\\") + "Setup.exe"
+        wine([os.path.join(HELPERS, "box_driver.exe"), windows(w.home), keys, windows(log), setup,
+              windows(Wine.local(w))], cwd=w.root, env=getattr(w, "env", {}))
         with open(log, "rb") as f:
             found, end = boxes(f.read())
         os.remove(log)
