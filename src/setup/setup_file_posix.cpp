@@ -30,8 +30,9 @@ std::string SetupValueToPath(const std::string &value) {
   std::string path;
   std::size_t at = 0;
   // "~" or "~/..." as the shell reads it.
-  if (value[0] == '~' && (value.size() == 1 || value[1] == '/') && std::getenv("HOME") != nullptr) {
-    path = std::getenv("HOME");
+  const char *home = std::getenv("HOME");
+  if (value[0] == '~' && (value.size() == 1 || value[1] == '/') && home != nullptr) {
+    path = home;
     at = 1;
   }
   while (at < value.size()) {
