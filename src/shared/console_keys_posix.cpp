@@ -27,13 +27,28 @@ KeyDecoder decoder;
 volatile sig_atomic_t hungUp = 0;
 bool closeKeyQueued = false;
 
+volatile sig_atomic_t leaving = 0;
+
 void RestoreTerminal() {
   if (terminal) tcsetattr(kInput, TCSANOW, &normalMode);
 }
 
+void RestoreForGood() {
+  leaving = 1;
+  RestoreTerminal();
+}
+
+// Only the foreground may set the terminal; in the background the next read
+// stops us again until we are brought forward, and continued once more.
+void ApplyRawMode() {
+  const int saved = errno;
+  if (leaving == 0 && tcgetpgrp(kInput) == getpgrp()) tcsetattr(kInput, TCSANOW, &rawMode);
+  errno = saved;
+}
+
 // Ctrl+C and the like end the program as usual, with the terminal restored.
 void OnEndingSignal(int signalNumber) {
-  RestoreTerminal();
+  RestoreForGood();
   signal(signalNumber, SIG_DFL);
   raise(signalNumber);
 }
@@ -41,7 +56,7 @@ void OnEndingSignal(int signalNumber) {
 // Ctrl+Z: the shell gets its normal terminal back, and we our raw one when
 // we go on. The handler runs with the signal blocked: unless it is unblocked,
 // the raise below stays pending, meets this handler again on return, and the
-// program spins instead of stopping.
+// program spins instead of stopping. Without job control nothing stops us.
 void OnStop(int signalNumber) {
   RestoreTerminal();
   signal(signalNumber, SIG_DFL);
@@ -51,8 +66,12 @@ void OnStop(int signalNumber) {
   sigprocmask(SIG_UNBLOCK, &stop, nullptr);
   raise(signalNumber);
   signal(signalNumber, OnStop);
-  tcsetattr(kInput, TCSANOW, &rawMode);
+  ApplyRawMode();
 }
+
+// Continued after any stop, also one no program can catch: the shell may
+// have set the terminal back to line mode meanwhile.
+void OnContinue(int) { ApplyRawMode(); }
 
 // The terminal went away: the next look queues the close key.
 void OnHangUp(int) {
@@ -60,9 +79,17 @@ void OnHangUp(int) {
   RestoreTerminal();
 }
 
+// A signal the parent set to "ignore" (nohup, a background job) stays
+// ignored, and so it does for our children.
+void HandleUnlessIgnored(int signalNumber, void (*handler)(int)) {
+  struct sigaction current = {};
+  if (sigaction(signalNumber, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) return;
+  signal(signalNumber, handler);
+}
+
 void Prepare() {
   prepared = true;
-  signal(SIGHUP, OnHangUp);
+  HandleUnlessIgnored(SIGHUP, OnHangUp);
   if (!isatty(kInput) || tcgetattr(kInput, &normalMode) != 0) return;
   terminal = true;
   rawMode = normalMode;
@@ -72,9 +99,10 @@ void Prepare() {
   rawMode.c_iflag &= static_cast<tcflag_t>(~(ICRNL | INLCR | IGNCR | IXON));
   rawMode.c_cc[VMIN] = 1;
   rawMode.c_cc[VTIME] = 0;
-  std::atexit(RestoreTerminal);
-  for (int s : {SIGINT, SIGTERM, SIGQUIT}) signal(s, OnEndingSignal);
-  signal(SIGTSTP, OnStop);
+  std::atexit(RestoreForGood);
+  for (int s : {SIGINT, SIGTERM, SIGQUIT}) HandleUnlessIgnored(s, OnEndingSignal);
+  HandleUnlessIgnored(SIGTSTP, OnStop);
+  HandleUnlessIgnored(SIGCONT, OnContinue);
   tcsetattr(kInput, TCSANOW, &rawMode);
 }
 

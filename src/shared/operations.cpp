@@ -20,16 +20,20 @@ void CopyOrAbort(const std::string &source, const std::string &destination) {
                    "\r\n\r\nInstaller will now exit.");
 }
 
-void RemoveArchiverLeftovers(const std::string &archive) {
-  // The archiver writes the new archive beside the old, as ARCHIVE.tmp, or
-  // ARCHIVE.tmpN when that is taken, and renames it when done.
-  const std::size_t cut = archive.rfind(kPathSeparator[0]);
-  const std::string folder = cut == std::string::npos ? "" : archive.substr(0, cut + 1);
-  const std::string leftover = archive.substr(folder.size()) + ".tmp";
-  for (const std::string &name : FindFiles(archive + ".tmp*"))
+void RemoveNumberedLeftovers(const std::string &path, const std::string &suffix) {
+  const std::size_t cut = path.rfind(kPathSeparator[0]);
+  const std::string folder = cut == std::string::npos ? "" : path.substr(0, cut + 1);
+  const std::string leftover = path.substr(folder.size()) + suffix;
+  for (const std::string &name : FindFiles(path + suffix + "*"))
     if (name.compare(0, leftover.size(), leftover) == 0 &&
         name.find_first_not_of("0123456789", leftover.size()) == std::string::npos)
       RemoveFile(folder + name);
+}
+
+void RemoveArchiverLeftovers(const std::string &archive) {
+  // The archiver writes the new archive beside the old, as ARCHIVE.tmp, or
+  // ARCHIVE.tmpN when that is taken, and renames it when done.
+  RemoveNumberedLeftovers(archive, ".tmp");
 }
 
 std::string ExitCodeText(int code) { return std::to_string(code); }

@@ -71,6 +71,10 @@ bool RemoveFile(const std::string &path);
 // touched, and a copy that cannot be removed stays.
 void RemoveArchiverLeftovers(const std::string &archive);
 
+// Removes the files beside `path` named as it is + `suffix` + perhaps decimal
+// digits, as a killed run leaves them. A file that cannot be removed stays.
+void RemoveNumberedLeftovers(const std::string &path, const std::string &suffix);
+
 // Starts `program` (a path, never looked up in the search path) with the
 // command line `program + " " + arguments` and waits for it. Returns its exit
 // code, or -1 when it cannot be started. On Linux the argument text is split
@@ -106,5 +110,7 @@ void SleepMilliseconds(int milliseconds);
 // component and count as files (as in FileExists).
 std::vector<std::string> FindFiles(const std::string &pattern);
 
-// Copies a file, replacing an existing destination; true on success.
+// Copies a file, replacing an existing destination; true on success. On
+// Linux the copy is a new file renamed over the destination (a link there is
+// replaced, not followed); a failed copy leaves the destination as it was.
 bool CopyFileReplacing(const std::string &source, const std::string &destination);

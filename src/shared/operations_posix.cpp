@@ -2,7 +2,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -38,6 +37,33 @@ std::string RemoveFolderCommand(const std::string &folder) {
 }
 
 namespace {
+
+// A copy is written beside its destination as NAME + this + our process id.
+constexpr char kCopySuffix[] = ".copying";
+
+// What the parent left us, read before main. A signal it set to "ignore"
+// stays ignored, for us and our children; they get back at default only
+// what we ignore for ourselves (a broken pipe, a file-size limit). An ignored
+// SIGCHLD would make every wait for a child fail: it goes back to default.
+sigset_t ReadStartSignals() {
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGPIPE);
+  sigaddset(&defaults, SIGXFSZ);
+  struct sigaction ignore = {}, byDefault = {};
+  ignore.sa_handler = SIG_IGN;
+  byDefault.sa_handler = SIG_DFL;
+  for (int signalNumber = 1; signalNumber < NSIG; ++signalNumber) {
+    struct sigaction current = {};
+    if (sigaction(signalNumber, nullptr, &current) != 0 || current.sa_handler != SIG_IGN) continue;
+    // Set again: under qemu-user only then does the ignore reach what we start.
+    sigaction(signalNumber, &ignore, nullptr);
+    sigdelset(&defaults, signalNumber);
+  }
+  sigaction(SIGCHLD, &byDefault, nullptr);
+  return defaults;
+}
+const sigset_t childDefaults = ReadStartSignals();
 
 constexpr std::size_t kPathBuffer = 260;  // as on Windows, zero included
 
@@ -149,6 +175,7 @@ bool CreateFolder(const std::string &path) { return mkdir(path.c_str(), 0777) ==
 bool RemoveFile(const std::string &path) { return unlink(path.c_str()) == 0; }
 
 bool CopyFileReplacing(const std::string &source, const std::string &destination) {
+  // 1. The source, a regular file.
   int in = open(source.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return false;
   struct stat from;
@@ -156,30 +183,42 @@ bool CopyFileReplacing(const std::string &source, const std::string &destination
     close(in);
     return false;
   }
-  int out = open(destination.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  // 2. Copying a file onto itself (through a linked folder) must fail, not
+  //    empty it. A link at the destination is replaced, never followed.
   struct stat to;
-  // Copying a file onto itself must fail, not empty it.
-  if (out < 0 || fstat(out, &to) != 0 || (to.st_dev == from.st_dev && to.st_ino == from.st_ino)) {
-    if (out >= 0) close(out);
+  if (lstat(destination.c_str(), &to) == 0 && to.st_dev == from.st_dev &&
+      to.st_ino == from.st_ino) {
     close(in);
     return false;
   }
-  // A file-size limit makes write() fail instead of killing the process.
+  // 3. A new file beside the destination, never one that was there: what a
+  //    killed copy left goes first.
+  RemoveNumberedLeftovers(destination, kCopySuffix);
+  const std::string fresh = destination + kCopySuffix + std::to_string(getpid());
+  int out = open(fresh.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (out < 0) {
+    close(in);
+    return false;
+  }
+  // 4. Written whole and synced. A file-size limit makes write() fail instead
+  //    of killing the process.
   struct sigaction ignore = {}, previous = {};
   ignore.sa_handler = SIG_IGN;
   sigaction(SIGXFSZ, &ignore, &previous);
-  bool copied = ftruncate(out, 0) == 0 && CopyOpenFiles(in, out);
+  bool copied = CopyOpenFiles(in, out);
   sigaction(SIGXFSZ, &previous, nullptr);
   copied = close(out) == 0 && copied;
   close(in);
-  // A half-written copy is of no use to anyone.
-  if (!copied) unlink(destination.c_str());
-  return copied;
+  // 5. Renamed over the destination: a program that has the old file open
+  //    keeps reading it, and a kill at any moment leaves the old file or the
+  //    new one, never a part.
+  if (copied && rename(fresh.c_str(), destination.c_str()) == 0) return true;
+  unlink(fresh.c_str());
+  return false;
 }
 
 int RunCommand(const std::string &program, const std::string &arguments) {
-  // 1. Nothing to start. Where posix_spawn forks rather than vforks (older C
-  //    libraries, qemu-user), a failed exec comes back as exit code 127.
+  // 1. Nothing to start.
   if (program.empty() || access(program.c_str(), X_OK) != 0) return -1;
   // 2.-4. The program path as it stands, then the words of the argument text.
   std::vector<std::string> words = SplitCommandLine(arguments);
@@ -187,25 +226,39 @@ int RunCommand(const std::string &program, const std::string &arguments) {
   argv.push_back(const_cast<char *>(program.c_str()));
   for (std::string &word : words) argv.push_back(&word[0]);
   argv.push_back(nullptr);
-  // 5. The child starts with default signal handling, whatever ours is.
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  sigset_t defaults;
-  sigemptyset(&defaults);
-  sigaddset(&defaults, SIGPIPE);
-  sigaddset(&defaults, SIGXFSZ);
-  posix_spawnattr_setsigdefault(&attributes, &defaults);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
-  pid_t child = 0;
-  int failed = posix_spawn(&child, program.c_str(), nullptr, &attributes, argv.data(), environ);
-  posix_spawnattr_destroy(&attributes);
-  if (failed != 0) return -1;
+  // 5. A start that fails comes back through a pipe that a successful exec
+  //    closes, so it never passes for the program's own exit code (a forked
+  //    child's 127), wherever vfork is not what it seems (qemu-user).
+  int report[2];
+  if (pipe2(report, O_CLOEXEC) != 0) return -1;
+  const pid_t child = fork();
+  if (child == 0) {
+    close(report[0]);
+    struct sigaction byDefault = {};
+    byDefault.sa_handler = SIG_DFL;
+    for (int signalNumber : {SIGPIPE, SIGXFSZ})
+      if (sigismember(&childDefaults, signalNumber) == 1)
+        sigaction(signalNumber, &byDefault, nullptr);
+    execve(program.c_str(), argv.data(), environ);
+    const int error = errno;
+    const ssize_t reported = write(report[1], &error, sizeof error);
+    (void)reported;
+    _exit(127);
+  }
+  close(report[1]);
+  // Nothing to read (the end of the pipe) means the program started.
+  int error = 0;
+  ssize_t reported = 0;
+  while (child > 0 && (reported = read(report[0], &error, sizeof error)) < 0 && errno == EINTR) {
+  }
+  close(report[0]);
+  if (child < 0) return -1;
   // 6. Its exit code.
   int status = 0;
   while (waitpid(child, &status, 0) < 0) {
     if (errno != EINTR) return -1;
   }
-  return StatusToExitCode(status);
+  return reported != 0 ? -1 : StatusToExitCode(status);
 }
 
 int RunShellCommand(const std::string &commandLine) {

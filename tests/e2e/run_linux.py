@@ -79,8 +79,8 @@ def through_pipe(w, command, keys, env):
 
 
 def through_terminal(w, command, keys, env):
-    """The program on a new pseudo-terminal; each chunk is typed once the output has been quiet for a moment. After
-    the last, the program may go on for 2.5 s before the terminal hangs up."""
+    """The program on a new pseudo-terminal; each chunk is typed (a function: called with the pid and the terminal)
+    once the output has been quiet for a moment. After the last, it may go on for 2.5 s before the terminal hangs up."""
     pid, master = pty.fork()
     if pid == 0:
         os.chdir(w.cwd)
@@ -110,7 +110,10 @@ def through_terminal(w, command, keys, env):
         while not out[0] and time.monotonic() < deadline:
             drain(0.05)
         drain(0.25)
-        os.write(master, chunk.encode() if isinstance(chunk, str) else chunk)
+        if callable(chunk):  # something done to the program or its terminal
+            chunk(pid, master)
+        else:
+            os.write(master, chunk.encode() if isinstance(chunk, str) else chunk)
     ended = wait_for_end(2.5)
     if ended:
         mode = termios.tcgetattr(master)[3]

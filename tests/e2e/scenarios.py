@@ -20,9 +20,11 @@ import pathlib
 import random
 import re
 import shutil
+import signal
 import stat
 import subprocess
 import tempfile
+import termios
 import time
 import zipfile
 
@@ -32,6 +34,7 @@ S, SS = "Setup", "ServerSetup"
 Q, I, W = "Question", "Information", "Warning"
 CLIENT, SERVER, PACK = "~versions/1.6.4-BRAX", "~versions/1.6.4-BRAX-HDS", "~resourcepacks/BRAX Resource Pack 1.6.4.zip"
 HDS, INI, LOG = "1.6.4-BRAX-HDS", "ship/setup.ini", "ship/archiver.log"
+SHIP_PACK = "ship/1.6.4-BRAX/" + PACK[1:].split("/")[1]
 HDS_JAR = HDS + "/1.6.4-BRAX-HDS.jar"
 PRESS = b"\r\n\r\nPress any key to continue...\r\n"  # how every run of ServerSetup ends
 
@@ -235,6 +238,12 @@ def leftovers(folder):  # what killed archiver runs leave beside the jar (.tmp, 
                                                                 *LOOK_ALIKES[:2], "world/level.dat")]
 
 
+def pack_held_open(w):  # the game, running with the old resource pack open
+    w.write(PACK, b"old pack" * 999)
+    w.reader = open(w.path(PACK), "rb")
+    w.cleanups.append(w.reader.close)
+
+
 def earlier_build(w):
     sp.write_jar(w.path(HDS_JAR), {"stale.class": b"old", "META-INF/OLD.SF": b"old"})
     w.write(HDS + "/server.properties", b"motd=mine")
@@ -295,6 +304,53 @@ def logged(program, body=""):
                                    (w.path("ship/%s.log" % program), body)).encode())
         os.chmod(w.path("bin/" + program), 0o755)
     return prepare
+
+
+def parent_ignores(*signals):
+    """A parent that set these to "ignore", as shells for background jobs and some launchers do; exec keeps it."""
+    start = ("import os, signal, sys\nfor s in (signal.SIGPIPE, signal.SIGXFSZ): signal.signal(s, signal.SIG_DFL)\n"
+             "for name in sys.argv[1:-1]: signal.signal(getattr(signal, 'SIG' + name), signal.SIG_IGN)\n"
+             "os.execv(sys.argv[-1], sys.argv[-1:])")
+    return attr(prefix=[shutil.which("python3"), "-c", start, *signals])
+
+
+def archiver(content):  # the row's own archiver, executable; the real one stays beside it as 7za.real
+    def prepare(w):
+        os.rename(w.path("ship/7za"), w.path("ship/7za.real"))
+        w.write("ship/7za", content)
+        os.chmod(w.path("ship/7za"), 0o755)
+    return prepare
+
+
+def archiver_after(body): return archiver(('#!/bin/sh\n%s\nexec "$(dirname "$0")/7za.real" "$@"\n' % body).encode())
+
+
+def killed_copying(program, source, destination):
+    """A first run of `program`, killed while it writes `destination` from `source`, made 64 MB."""
+    def prepare(w):
+        w.write(source, random.Random(5).randbytes(64 << 20))
+        folder, name = os.path.split(w.path(destination))
+        run = subprocess.Popen(w.prefix + [os.path.join(w.ship, program)], stdin=subprocess.PIPE,
+                               stdout=subprocess.DEVNULL, cwd=w.cwd, env=dict(os.environ, HOME=w.home))
+        run.stdin.write(b"y")
+        run.stdin.flush()
+        deadline = time.monotonic() + 30
+        while not any(n.startswith(name + ".copying") for n in os.listdir(folder)):
+            assert run.poll() is None and time.monotonic() < deadline, "no copy in progress was seen"
+        run.kill()
+        run.wait()
+    return prepare
+
+
+def stopped_in_line_mode(pid, terminal):
+    """kill -STOP; the shell puts the terminal back in line mode; kill -CONT."""
+    os.kill(pid, signal.SIGSTOP)
+    while pathlib.Path("/proc/%d/stat" % pid).read_text().split(")")[1].split()[0] != "T":
+        time.sleep(0.01)
+    mode = termios.tcgetattr(terminal)
+    mode[3] |= termios.ICANON | termios.ECHO
+    termios.tcsetattr(terminal, termios.TCSANOW, mode)
+    os.kill(pid, signal.SIGCONT)
 
 
 def big_jars(w):
@@ -494,6 +550,23 @@ ROWS = [
     ("archiver a link to the system's", "L", S, link("ship/7za", shutil.which("7za")), "y", *ENDS["installed"]),
     ("archiver that cannot start: -1", "L", S, lambda w: os.chmod(w.path("ship/7za"), 0o644), "y",
      warn(failed("d", -1)), [CLIENT, PACK], None),
+    ("a reader of the old resource pack keeps reading it", "L", S, (earlier(CLIENT), pack_held_open), "yy",
+     [WY, PY, DONE], [CLIENT, PACK], all_of(client_installed, lambda t, w, r: t.assertEqual(
+         (w.reader.read(), w.read(PACK)), (b"old pack" * 999, w.read(SHIP_PACK))))),
+    ("a copy killed half-way: whole after a rerun, nothing left", "L", S, killed_copying(S, SHIP_PACK, PACK),
+     "yy", [WY, PY, DONE], [CLIENT, "~resourcepacks"], all_of(client_installed, lambda t, w, r: t.assertEqual(
+         (os.listdir(w.path("~resourcepacks")), w.read(PACK)), ([PACK[15:]], w.read(SHIP_PACK))))),
+    *[("archiver of garbage bytes (a truncated download): -1, never success", "L", program, archiver(
+        bytes(range(256)) * 16), keys, shown, changes, None) for program, keys, shown, changes in [
+        (S, "y", warn(failed("d", -1)), [CLIENT, PACK]), (SS, b"y", TERMS_Y + [failed("d", -1, SS)], [HDS])]],
+    *[("a parent that ignores SIGCHLD: " + how, where, program, parent_ignores("CHLD"), keys, *end)
+      for how, where, program, keys, end in [
+          ("a client install", "L", S, "y", ENDS["installed"]),
+          ("a server build", "L", SS, b"y", (TERMS_Y + BUILT, [HDS], server_installed(HDS))),
+          ("dialogs on a desktop", "desk", S, "yo", ENDS["installed"])]],
+    ("a parent that ignores SIGPIPE: so does the archiver", "L", SS, (parent_ignores("PIPE"), archiver_after(
+        '[ $((0x$(sed -n "s/^SigIgn:\\t//p" /proc/$$/status) & 0x1000)) -ne 0 ] || exit 9')), b"y", TERMS_Y + BUILT,
+     [HDS], server_installed(HDS)),
     # Setup: keys on Linux, where it starts, the editor, the default game folder
     ("closed input refuses", "L", S, None, b"", [WN, NO], [], None),
     ("Enter takes the default, Yes", "L", S, None, b"\r", *ENDS["installed"]),
@@ -608,6 +681,12 @@ ROWS = [
            immutable(HDS_JAR + ".tmp3")), b"y", TERMS_Y + BUILT, ["1.6.4-BRAX-HDS.jar.tmp3"])]],
     ("server folder cannot be made", "L", SS, lambda w: w.write(HDS, b"a file"), b"y", TERMS_Y + ["no folder"], [],
      None),
+    ("server folder reused, run.bat a link out of it: the link replaced", "L", SS, (
+        lambda w: os.makedirs(w.path(HDS)), link(HDS + "/run.bat", "victim.txt"), lambda w: w.write("victim.txt")),
+     b"y", TERMS_Y + BUILT, [HDS], server_installed(HDS)),
+    ("under nohup, a hang-up to the group while the archiver runs: built", "L", SS, (
+        attr(prefix=["setsid", "-w", "nohup"]), archiver_after("kill -HUP 0; sleep 0.3")), b"y", TERMS_Y + BUILT,
+     [HDS], server_installed(HDS)),
     ("server folder links to the mod: no copy onto itself", "L", SS, link(HDS, "ship/" + HDS), b"y",
      TERMS_Y + [copy_failed(HDS + "/run.bat", HDS + "/run.bat", SS)], ["ship/" + HDS],
      holds("ship/%s/run.bat" % HDS, sp.SERVER_SCRIPTS["run.bat"])),
@@ -631,6 +710,10 @@ ROWS = [
      ["y", "y", 1.0, "x"], TERMS_Y + ["update", "y", "jar stays"], [], took(1.0, 3.0)),
     ("Ctrl+C ends it, the terminal restored", "tty", SS, attr(code=-2), ["\x03"], ["terms"], [], terminal_restored),
     ("Ctrl+\\ ends Setup, the terminal restored", "tty", S, attr(code=-3), ["\x1c"], None, [], terminal_restored),
+    ("a parent that ignores SIGINT: Ctrl+C ends nothing", "tty", SS, parent_ignores("INT"), ["\x03", "n", "q"],
+     ["terms", "n", "refused"], [], terminal_restored),
+    ("stopped, the terminal reset to line mode, continued: keys stay raw", "tty", SS, None,
+     [stopped_in_line_mode, "n", "q"], ["terms", "n", "refused"], [], terminal_restored),
     ("Ctrl+Z without job control changes nothing", "tty", SS, None, ["\x1a", "n", "q"], ["terms", "n", "refused"], [],
      terminal_restored),
     ("a hang-up at the terms builds nothing", "tty", SS, None, [], None, [], None),
