@@ -314,11 +314,10 @@ def parent_ignores(*signals):
     return attr(prefix=[shutil.which("python3"), "-c", start, *signals])
 
 
-def archiver(content):  # the row's own archiver, executable; the real one stays beside it as 7za.real
+def archiver(content):  # the row's own archiver, with the real one's execute bit; that one stays as 7za.real
     def prepare(w):
-        os.rename(w.path("ship/7za"), w.path("ship/7za.real"))
+        shutil.copy(w.path("ship/7za"), w.path("ship/7za.real"))
         w.write("ship/7za", content)
-        os.chmod(w.path("ship/7za"), 0o755)
     return prepare
 
 
@@ -345,8 +344,7 @@ def killed_copying(program, source, destination):
 def stopped_in_line_mode(pid, terminal):
     """kill -STOP; the shell puts the terminal back in line mode; kill -CONT."""
     os.kill(pid, signal.SIGSTOP)
-    while pathlib.Path("/proc/%d/stat" % pid).read_text().split(")")[1].split()[0] != "T":
-        time.sleep(0.01)
+    os.waitpid(pid, os.WUNTRACED)
     mode = termios.tcgetattr(terminal)
     mode[3] |= termios.ICANON | termios.ECHO
     termios.tcsetattr(terminal, termios.TCSANOW, mode)
