@@ -23,6 +23,137 @@ std::string ToLower(std::string text) {
   return text;
 }
 
+void AppendUtf8(std::string &out, unsigned code) {
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | (code >> 6));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    out += static_cast<char>(0xE0 | (code >> 12));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (code >> 18));
+    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+// Turns the bytes of setup.ini into UTF-8 lines as they arrive. Windows tools
+// save with a byte-order mark, and Notepad or PowerShell 5 save UTF-16: the
+// mark is not text, and UTF-16 is converted so the rest of the reading sees
+// the same bytes as for a UTF-8 file. Broken UTF-16 becomes U+FFFD.
+class SetupDecoder {
+ public:
+  SetupDecoder(bool &found, std::string &value) : found_(found), value_(value) {}
+
+  void Feed(const char *data, std::size_t size) {
+    for (std::size_t i = 0; i < size; ++i) Byte(static_cast<unsigned char>(data[i]));
+  }
+
+  void Finish() {
+    if (head_.size() < 3 && mode_ == kUnknown) {
+      // Fewer than three bytes: a UTF-16 mark alone still counts as one.
+      const std::string head = head_;
+      head_.clear();
+      if (!(head.size() == 2 && IsUtf16Mark(head))) {
+        mode_ = kBytes;
+        for (char c : head) Char(c);
+      }
+    }
+    if (mode_ != kBytes && mode_ != kUnknown) {
+      if (hasHigh_) AppendUtf8(line_, 0xFFFD);
+      if (hasOdd_) AppendUtf8(line_, 0xFFFD);
+      hasHigh_ = hasOdd_ = false;
+    }
+    if (!line_.empty()) ReadSetupLine(line_, found_, value_);
+    line_.clear();
+  }
+
+ private:
+  enum Mode { kUnknown, kBytes, kUtf16Le, kUtf16Be };
+
+  static bool IsUtf16Mark(const std::string &head) {
+    return head == "\xFF\xFE" || head == "\xFE\xFF";
+  }
+
+  void Byte(unsigned char byte) {
+    if (mode_ == kUnknown) {
+      head_ += static_cast<char>(byte);
+      if (head_.size() == 2 && IsUtf16Mark(head_)) {
+        mode_ = head_[0] == '\xFF' ? kUtf16Le : kUtf16Be;
+        head_.clear();
+      } else if (head_.size() == 3) {
+        mode_ = kBytes;
+        const std::string head = head_ == "\xEF\xBB\xBF" ? std::string() : head_;
+        head_.clear();
+        for (char c : head) Char(c);
+      }
+      return;
+    }
+    if (mode_ == kBytes) {
+      Char(static_cast<char>(byte));
+      return;
+    }
+    if (!hasOdd_) {
+      odd_ = byte;
+      hasOdd_ = true;
+      return;
+    }
+    hasOdd_ = false;
+    const unsigned unit = mode_ == kUtf16Le ? (odd_ | (byte << 8)) : ((odd_ << 8) | byte);
+    Unit(unit);
+  }
+
+  void Unit(unsigned unit) {
+    if (hasHigh_) {
+      hasHigh_ = false;
+      if (unit >= 0xDC00 && unit <= 0xDFFF) {
+        AppendCode(0x10000 + ((high_ - 0xD800) << 10) + (unit - 0xDC00));
+        return;
+      }
+      AppendCode(0xFFFD);
+    }
+    if (unit >= 0xD800 && unit <= 0xDBFF) {
+      high_ = unit;
+      hasHigh_ = true;
+    } else {
+      AppendCode(unit >= 0xDC00 && unit <= 0xDFFF ? 0xFFFD : unit);
+    }
+  }
+
+  void AppendCode(unsigned code) {
+    if (code == '\n') {
+      Char('\n');
+    } else if (code < 0x80) {
+      line_ += static_cast<char>(code);
+    } else {
+      AppendUtf8(line_, code);
+    }
+  }
+
+  void Char(char c) {
+    if (c != '\n') {
+      line_ += c;
+      return;
+    }
+    ReadSetupLine(line_, found_, value_);
+    line_.clear();
+  }
+
+  bool &found_;
+  std::string &value_;
+  Mode mode_ = kUnknown;
+  std::string head_;
+  std::string line_;
+  unsigned odd_ = 0;
+  bool hasOdd_ = false;
+  unsigned high_ = 0;
+  bool hasHigh_ = false;
+};
+
 }  // namespace
 
 void ReadSetupLine(std::string line, bool &found, std::string &value) {
@@ -42,13 +173,9 @@ void ReadSetupLine(std::string line, bool &found, std::string &value) {
 
 bool FindGameFolder(const std::string &text, std::string &value) {
   bool found = false;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    ReadSetupLine(text.substr(start, end - start), found, value);
-    start = end + 1;
-  }
+  SetupDecoder decoder(found, value);
+  decoder.Feed(text.data(), text.size());
+  decoder.Finish();
   return found;
 }
 
@@ -61,24 +188,15 @@ bool ReadSetupFile(std::string &gameFolder) {
   // 3. Line by line, so that a huge file costs no more than its longest line.
   bool found = false;
   std::string value;
-  std::string line;
+  SetupDecoder decoder(found, value);
   char buffer[1 << 16];
   std::size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-    for (std::size_t i = 0; i < got; ++i) {
-      if (buffer[i] != '\n') {
-        line += buffer[i];
-        continue;
-      }
-      ReadSetupLine(line, found, value);
-      line.clear();
-    }
-  }
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) decoder.Feed(buffer, got);
   // A read error leaves the game folder as it was.
   const bool readWhole = std::ferror(file) == 0;
   // 4. Close it.
   std::fclose(file);
-  if (!line.empty()) ReadSetupLine(line, found, value);
+  decoder.Finish();
   if (!readWhole || !found) return false;
   gameFolder = SetupValueToPath(value);
   return true;

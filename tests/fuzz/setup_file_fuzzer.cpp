@@ -24,7 +24,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
   const std::string text(reinterpret_cast<const char *>(data), size);
   std::string want = "default", got = "default", line;
   bool found = false;
-  std::istringstream lines(text);
+  // UTF-16 only has to decode without fault; the plain reading covers bytes.
+  if (text.rfind("\xFF\xFE", 0) == 0 || text.rfind("\xFE\xFF", 0) == 0) {
+    FindGameFolder(text, got);
+    return 0;
+  }
+  std::istringstream lines(text.rfind("\xEF\xBB\xBF", 0) == 0 ? text.substr(3) : text);
   while (std::getline(lines, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     const std::size_t equals = line.find('=');

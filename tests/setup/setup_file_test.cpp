@@ -31,8 +31,15 @@ TEST(SetupText, LastLineWithTheKeyWins) {
       {"minecraft_path=C:\\one\r\nminecraft_path=C:\\two\r\n", "C:\\two"},
       {"minecraft_path=C:\\one\nminecraft_path=\n", ""},
       {"minecraft_path=C:\\one\nminecraft_path=C:\\two", "C:\\two"},
-      {"\xEF\xBB\xBFminecraft_path=C:\\bom\n", kDefault},  // the mark is part of the key
-      {"\xEF\xBB\xBFminecraft_path=C:\\bom\nminecraft_path=C:\\b", "C:\\b"},
+      // A byte-order mark opens the text; UTF-16 reads as the UTF-8 it holds.
+      {"\xEF\xBB\xBFminecraft_path=C:\\bom\n", "C:\\bom"},
+      {"x\xEF\xBB\xBF\nminecraft_path=\xEF\xBB\xBF" "C", "\xEF\xBB\xBF" "C"},  // only at the start
+      {"\xEF\xBB\xBF", kDefault}, {"\xFF\xFE", kDefault}, {"\xFE\xFF", kDefault},
+      {"\xFF\xFEm\0=\0C\0\r\0\n\0"s, kDefault},
+      {"\xFF\xFEM\0I\0N\0E\0C\0R\0A\0F\0T\0_\0P\0A\0T\0H\0=\0\x16\x04\0\xD8\0\xDC\r\0\n\0"s,
+       "\xD0\x96\xF0\x90\x80\x80"},  // Cyrillic and a surrogate pair
+      {"\xFE\xFF\0m\0i\0n\0e\0c\0r\0a\0f\0t\0_\0p\0a\0t\0h\0=\xD8\0\0x\xDC\0\0"s,
+       "\xEF\xBF\xBDx\xEF\xBF\xBD\xEF\xBF\xBD"},  // unpaired surrogates, odd last byte
       {"[general]\n; minecraft_path=C:\\comment\n#x=1\nminecraft_path=C:\\y", "C:\\y"},
       {"=value\nminecraft_path=C:\\y\n=", "C:\\y"},
       {"minecraft_path=C:\\cr\r\r\n", "C:\\cr\r"},  // only one CR ends a line
