@@ -33,6 +33,7 @@ Q, I, W = "Question", "Information", "Warning"
 CLIENT, SERVER, PACK = "~versions/1.6.4-BRAX", "~versions/1.6.4-BRAX-HDS", "~resourcepacks/BRAX Resource Pack 1.6.4.zip"
 HDS, INI, LOG = "1.6.4-BRAX-HDS", "ship/setup.ini", "ship/archiver.log"
 HDS_JAR = HDS + "/1.6.4-BRAX-HDS.jar"
+LONG_NAMES = "Д" * 120 + "/" + "中" * 60  # over 259 bytes in UTF-8, under 260 characters
 PRESS = b"\r\n\r\nPress any key to continue...\r\n"  # how every run of ServerSetup ends
 
 
@@ -532,6 +533,8 @@ ROWS = [
         ("a dangling link: the default", link(INI, "/nowhere/setup.ini"))]],
     ("program path of 259 bytes", "L", S, long_path("program", 259), "y", *ENDS["installed"]),
     ("program path of 260 bytes: unreadable", "L", S, long_path("program", 260), "y", warn("no archiver"), [], None),
+    ("ship folder of long Cyrillic and Chinese names", "W", S, moved("ship", LONG_NAMES), "y",
+     *ENDS["installed"]),
     ("jar path of 1500 bytes", "L", S, long_path("jar", 1500), "y", *ENDS["installed"]),
     ("full disk: no half-written jar", "L", S, small_disk("~versions", "400k"), "y",
      warn(copy_failed("~versions/1.6.4/1.6.4.jar", CLIENT + "/1.6.4-BRAX.jar")), [CLIENT],
