@@ -27,6 +27,17 @@ namespace {
 
 constexpr DWORD kPathBuffer = 260;  // MAX_PATH, zero included
 
+// The system's limit counts characters, the ANSI calls' buffers bytes: read the
+// wide form and convert to the ANSI code page, UTF-8 where the manifest is
+// honoured, so that a path of many-byte characters is not cut short.
+std::string FromWide(const wchar_t *text, int length) {
+  int size = WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
+  if (size <= 0) return "";
+  std::string result(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_ACP, 0, text, length, &result[0], size, nullptr, nullptr);
+  return result;
+}
+
 bool IsDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 // True once every later load by name, ours or one a system library makes for
@@ -64,10 +75,10 @@ FARPROC SystemProcedure(const char *library, const char *name) {
 
 std::string ProgramFolder() {
   // 1. The module path; one that fills the buffer was cut short.
-  char buffer[kPathBuffer];
-  DWORD length = GetModuleFileNameA(nullptr, buffer, kPathBuffer);
+  wchar_t buffer[kPathBuffer];
+  DWORD length = GetModuleFileNameW(nullptr, buffer, kPathBuffer);
   std::string path;
-  if (length > 0 && length < kPathBuffer) path.assign(buffer, length);
+  if (length > 0 && length < kPathBuffer) path = FromWide(buffer, length);
   // 2. Cut at the last backslash.
   std::size_t last = path.rfind('\\');
   std::string folder = last == std::string::npos ? "" : path.substr(0, last);
@@ -95,10 +106,10 @@ std::vector<std::string> FindFiles(const std::string &pattern) {
 }
 
 std::string CurrentFolder() {
-  char buffer[kPathBuffer];
-  DWORD length = GetCurrentDirectoryA(kPathBuffer, buffer);
+  wchar_t buffer[kPathBuffer];
+  DWORD length = GetCurrentDirectoryW(kPathBuffer, buffer);
   if (length == 0 || length >= kPathBuffer) return "";
-  return std::string(buffer, length);
+  return FromWide(buffer, length);
 }
 
 bool ChangeFolder(const std::string &path) { return _chdir(path.c_str()) == 0; }

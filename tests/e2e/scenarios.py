@@ -36,6 +36,7 @@ CLIENT, SERVER, PACK = "~versions/1.6.4-BRAX", "~versions/1.6.4-BRAX-HDS", "~res
 HDS, INI, LOG = "1.6.4-BRAX-HDS", "ship/setup.ini", "ship/archiver.log"
 SHIP_PACK = "ship/1.6.4-BRAX/" + PACK[1:].split("/")[1]
 HDS_JAR = HDS + "/1.6.4-BRAX-HDS.jar"
+LONG_NAMES = "Д" * 120 + "/" + "中" * 60  # over 259 bytes in UTF-8, under 260 characters
 PRESS = b"\r\n\r\nPress any key to continue...\r\n"  # how every run of ServerSetup ends
 
 
@@ -603,6 +604,8 @@ ROWS = [
         ("a dangling link: the default", link(INI, "/nowhere/setup.ini"))]],
     ("program path of 259 bytes", "L", S, long_path("program", 259), "y", *ENDS["installed"]),
     ("program path of 260 bytes: unreadable", "L", S, long_path("program", 260), "y", warn("no archiver"), [], None),
+    ("ship folder of long Cyrillic and Chinese names", "W", S, moved("ship", LONG_NAMES), "y",
+     *ENDS["installed"]),
     ("jar path of 1500 bytes", "L", S, long_path("jar", 1500), "y", *ENDS["installed"]),
     ("full disk: no half-written jar", "L", S, small_disk("~versions", "400k"), "y",
      warn(copy_failed("~versions/1.6.4/1.6.4.jar", CLIENT + "/1.6.4-BRAX.jar")), [CLIENT],
