@@ -41,118 +41,90 @@ void AppendUtf8(std::string &out, unsigned code) {
   }
 }
 
-// Turns the bytes of setup.ini into UTF-8 lines as they arrive. Windows tools
-// save with a byte-order mark, and Notepad or PowerShell 5 save UTF-16: the
-// mark is not text, and UTF-16 is converted so the rest of the reading sees
-// the same bytes as for a UTF-8 file. Broken UTF-16 becomes U+FFFD.
-class SetupDecoder {
- public:
-  SetupDecoder(bool &found, std::string &value) : found_(found), value_(value) {}
+// Windows tools save with a byte-order mark, and Notepad ("Unicode") or
+// PowerShell 5 save UTF-16: the mark is not text, and UTF-16 is turned into
+// UTF-8, so that the lines read the same as from a UTF-8 file.
+enum class Encoding { kUndecided, kBytes, kUtf16Le, kUtf16Be };
 
-  void Feed(const char *data, std::size_t size) {
-    for (std::size_t i = 0; i < size; ++i) Byte(static_cast<unsigned char>(data[i]));
-  }
-
-  void Finish() {
-    if (head_.size() < 3 && mode_ == kUnknown) {
-      // Fewer than three bytes: a UTF-16 mark alone still counts as one.
-      const std::string head = head_;
-      head_.clear();
-      if (!(head.size() == 2 && IsUtf16Mark(head))) {
-        mode_ = kBytes;
-        for (char c : head) Char(c);
-      }
-    }
-    if (mode_ != kBytes && mode_ != kUnknown) {
-      if (hasHigh_) AppendUtf8(line_, 0xFFFD);
-      if (hasOdd_) AppendUtf8(line_, 0xFFFD);
-      hasHigh_ = hasOdd_ = false;
-    }
-    if (!line_.empty()) ReadSetupLine(line_, found_, value_);
-    line_.clear();
-  }
-
- private:
-  enum Mode { kUnknown, kBytes, kUtf16Le, kUtf16Be };
-
-  static bool IsUtf16Mark(const std::string &head) {
-    return head == "\xFF\xFE" || head == "\xFE\xFF";
-  }
-
-  void Byte(unsigned char byte) {
-    if (mode_ == kUnknown) {
-      head_ += static_cast<char>(byte);
-      if (head_.size() == 2 && IsUtf16Mark(head_)) {
-        mode_ = head_[0] == '\xFF' ? kUtf16Le : kUtf16Be;
-        head_.clear();
-      } else if (head_.size() == 3) {
-        mode_ = kBytes;
-        const std::string head = head_ == "\xEF\xBB\xBF" ? std::string() : head_;
-        head_.clear();
-        for (char c : head) Char(c);
-      }
-      return;
-    }
-    if (mode_ == kBytes) {
-      Char(static_cast<char>(byte));
-      return;
-    }
-    if (!hasOdd_) {
-      odd_ = byte;
-      hasOdd_ = true;
-      return;
-    }
-    hasOdd_ = false;
-    const unsigned unit = mode_ == kUtf16Le ? (odd_ | (byte << 8)) : ((odd_ << 8) | byte);
-    Unit(unit);
-  }
-
-  void Unit(unsigned unit) {
-    if (hasHigh_) {
-      hasHigh_ = false;
-      if (unit >= 0xDC00 && unit <= 0xDFFF) {
-        AppendCode(0x10000 + ((high_ - 0xD800) << 10) + (unit - 0xDC00));
-        return;
-      }
-      AppendCode(0xFFFD);
-    }
-    if (unit >= 0xD800 && unit <= 0xDBFF) {
-      high_ = unit;
-      hasHigh_ = true;
-    } else {
-      AppendCode(unit >= 0xDC00 && unit <= 0xDFFF ? 0xFFFD : unit);
-    }
-  }
-
-  void AppendCode(unsigned code) {
-    if (code == '\n') {
-      Char('\n');
-    } else if (code < 0x80) {
-      line_ += static_cast<char>(code);
-    } else {
-      AppendUtf8(line_, code);
-    }
-  }
-
-  void Char(char c) {
-    if (c != '\n') {
-      line_ += c;
-      return;
-    }
-    ReadSetupLine(line_, found_, value_);
-    line_.clear();
-  }
-
-  bool &found_;
-  std::string &value_;
-  Mode mode_ = kUnknown;
-  std::string head_;
-  std::string line_;
-  unsigned odd_ = 0;
-  bool hasOdd_ = false;
-  unsigned high_ = 0;
-  bool hasHigh_ = false;
+// One reading of setup.ini, fed its bytes as they arrive: a huge file costs no
+// more than its longest line.
+struct SetupReading {
+  bool found = false;
+  std::string value;
+  Encoding encoding = Encoding::kUndecided;
+  std::string pending;  // the first bytes, until the encoding is known; then half a UTF-16 unit
+  std::string line;     // UTF-8
+  unsigned high = 0;    // a UTF-16 high surrogate, until its pair arrives
 };
+
+void TakeCharacter(SetupReading &r, char c) {
+  if (c != '\n') {
+    r.line += c;
+    return;
+  }
+  ReadSetupLine(r.line, r.found, r.value);
+  r.line.clear();
+}
+
+void TakeCode(SetupReading &r, unsigned code) {
+  if (code == '\n')
+    TakeCharacter(r, '\n');
+  else
+    AppendUtf8(r.line, code);
+}
+
+// Broken UTF-16 (a lone surrogate) becomes U+FFFD.
+void TakeUnit(SetupReading &r, unsigned unit) {
+  const bool low = unit >= 0xDC00 && unit <= 0xDFFF;
+  if (r.high != 0) {
+    const unsigned high = r.high;
+    r.high = 0;
+    if (low) return TakeCode(r, 0x10000 + ((high - 0xD800) << 10) + (unit - 0xDC00));
+    TakeCode(r, 0xFFFD);
+  }
+  if (unit >= 0xD800 && unit <= 0xDBFF)
+    r.high = unit;
+  else
+    TakeCode(r, low ? 0xFFFD : unit);
+}
+
+// The first bytes are text, unless they are the UTF-8 mark.
+void StartBytes(SetupReading &r) {
+  r.encoding = Encoding::kBytes;
+  const std::string head = r.pending == "\xEF\xBB\xBF" ? std::string() : r.pending;
+  r.pending.clear();
+  for (char c : head) TakeCharacter(r, c);
+}
+
+void TakeByte(SetupReading &r, char byte) {
+  if (r.encoding == Encoding::kBytes) return TakeCharacter(r, byte);
+  r.pending += byte;
+  if (r.encoding == Encoding::kUndecided) {
+    if (r.pending == "\xFF\xFE" || r.pending == "\xFE\xFF") {
+      r.encoding = r.pending[0] == '\xFF' ? Encoding::kUtf16Le : Encoding::kUtf16Be;
+      r.pending.clear();
+    } else if (r.pending.size() == 3) {
+      StartBytes(r);
+    }
+    return;
+  }
+  if (r.pending.size() < 2) return;
+  const unsigned first = static_cast<unsigned char>(r.pending[0]);
+  const unsigned second = static_cast<unsigned char>(r.pending[1]);
+  r.pending.clear();
+  TakeUnit(r, r.encoding == Encoding::kUtf16Le ? first | second << 8 : first << 8 | second);
+}
+
+void FinishReading(SetupReading &r) {
+  if (r.encoding == Encoding::kUndecided) {
+    StartBytes(r);  // fewer than three bytes, and no UTF-16 mark
+  } else if (r.encoding != Encoding::kBytes) {
+    if (r.high != 0) TakeCode(r, 0xFFFD);
+    if (!r.pending.empty()) TakeCode(r, 0xFFFD);  // an odd last byte
+  }
+  if (!r.line.empty()) ReadSetupLine(r.line, r.found, r.value);
+  r.line.clear();
+}
 
 }  // namespace
 
@@ -172,11 +144,12 @@ void ReadSetupLine(std::string line, bool &found, std::string &value) {
 }
 
 bool FindGameFolder(const std::string &text, std::string &value) {
-  bool found = false;
-  SetupDecoder decoder(found, value);
-  decoder.Feed(text.data(), text.size());
-  decoder.Finish();
-  return found;
+  SetupReading reading;
+  reading.value = value;
+  for (char byte : text) TakeByte(reading, byte);
+  FinishReading(reading);
+  value = reading.value;
+  return reading.found;
 }
 
 bool ReadSetupFile(std::string &gameFolder) {
@@ -186,19 +159,18 @@ bool ReadSetupFile(std::string &gameFolder) {
   std::FILE *file = std::fopen(kSetupFileName, "rb");
   if (file == nullptr) return false;
   // 3. Line by line, so that a huge file costs no more than its longest line.
-  bool found = false;
-  std::string value;
-  SetupDecoder decoder(found, value);
+  SetupReading reading;
   char buffer[1 << 16];
   std::size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) decoder.Feed(buffer, got);
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+    for (std::size_t i = 0; i < got; ++i) TakeByte(reading, buffer[i]);
   // A read error leaves the game folder as it was.
   const bool readWhole = std::ferror(file) == 0;
   // 4. Close it.
   std::fclose(file);
-  decoder.Finish();
-  if (!readWhole || !found) return false;
-  gameFolder = SetupValueToPath(value);
+  FinishReading(reading);
+  if (!readWhole || !reading.found) return false;
+  gameFolder = SetupValueToPath(reading.value);
   return true;
 }
 
