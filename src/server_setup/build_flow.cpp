@@ -54,7 +54,10 @@ void BuildServerFolder() {
           "damages\r\nresulting from the use of this installer or the BRAX mod, including "
           "injuries or\r\ndeath caused by skeleton archers.\r\n\r\nDo you agree to these terms?"))
     AbortWithMessage(kNoChanges);
-  // 4.-6. What must lie beside the program.
+  // 4.-6. What must lie beside the program. Missing from a temporary folder,
+  //       the archiver was left in the archive the program was started from.
+  if (!FileExists(kArchiverName) && IsInTemporaryFolder(ProgramFolder()))
+    AbortWithMessage(StartedFromArchiveText(kServerInstallerName) + kNoChanges);
   if (!FileExists(kArchiverName))
     AbortWithMessage(std::string("Cannot find the ") + kArchiverName +
                      "! It must be in the same location as this program.\r\n\r\n" + kNoChanges);

@@ -131,7 +131,10 @@ void RunSetup() {
   paths = ComputeInstallPaths(gameFolder, serverEdition);
   const std::string resourcePack = "BRAX Resource Pack " + kVersion + ".zip";
 
-  // 8. The checks.
+  // 8. The checks. An archiver missing from a temporary folder was left in
+  //    the archive the program was started from.
+  if (!FileExists(kArchiverName) && IsInTemporaryFolder(ProgramFolder()))
+    AbortWithMessage(StartedFromArchiveText(kDesktopInstallerName) + kNoChanges);
   CheckOrAbort(FileExists(kArchiverName),
                std::string("Cannot find the ") + kArchiverName +
                    " archiving program! It must be in the same location as this program.\r\n\r\n" +

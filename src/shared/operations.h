@@ -18,6 +18,8 @@ extern const char kPathSeparator[];
 extern const char kArchiverName[];
 // The desktop installer, named in ServerSetup's missing-jar message.
 extern const char kDesktopInstallerName[];
+// The console installer's file name.
+extern const char kServerInstallerName[];
 // The value setup.ini carries when the game folder is empty: it reads back
 // as empty (it begins with "<") and shows the user what belongs there.
 extern const char kExampleGameFolder[];
@@ -74,6 +76,17 @@ void RemoveArchiverLeftovers(const std::string &archive);
 // Removes the files beside `path` named as it is + `suffix` + perhaps decimal
 // digits, as a killed run leaves them. A file that cannot be removed stays.
 void RemoveNumberedLeftovers(const std::string &path, const std::string &suffix);
+
+// True when `folder` lies at any depth below the user's temporary folder
+// (Windows: the one GetTempPath names, short and long names alike; Linux:
+// $TMPDIR, else /tmp, links resolved). Archive viewers start a program from
+// there without the files beside it.
+bool IsInTemporaryFolder(const std::string &folder);
+
+// What replaces the archiver-missing message for `program` (its file name)
+// started from a temporary folder: the paragraphs before the closing ones,
+// each followed by a blank line.
+std::string StartedFromArchiveText(const std::string &program);
 
 // Starts `program` (a path, never looked up in the search path) with the
 // command line `program + " " + arguments` and waits for it. Returns its exit

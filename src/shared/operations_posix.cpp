@@ -24,6 +24,7 @@ static_assert(sizeof(off_t) >= 8 && sizeof(ino_t) >= 8, "build with _FILE_OFFSET
 const char kPathSeparator[] = "/";
 const char kArchiverName[] = "7za";
 const char kDesktopInstallerName[] = "Setup";
+const char kServerInstallerName[] = "ServerSetup";
 const char kExampleGameFolder[] = "<eg. /home/orlander/.minecraft/>";
 
 std::string RemoveFolderCommand(const std::string &folder) {
@@ -65,7 +66,17 @@ sigset_t ReadStartSignals() {
 }
 const sigset_t childDefaults = ReadStartSignals();
 
-constexpr std::size_t kPathBuffer = 260;  // as on Windows, zero included
+// As on Windows, a path of 260 characters or more counts as unreadable;
+// a character takes up to four bytes in UTF-8.
+constexpr std::size_t kPathCharacters = 260;
+constexpr std::size_t kPathBuffer = 4 * kPathCharacters;
+
+// The characters of a UTF-8 text: every byte that does not continue one.
+std::size_t CountCharacters(const std::string &text) {
+  std::size_t count = 0;
+  for (unsigned char byte : text) count += (byte & 0xC0) != 0x80;
+  return count;
+}
 
 // `*` and `?` are the only wildcards, as in the Windows directory search.
 bool MatchesPattern(const char *pattern, const char *name) {
@@ -127,13 +138,14 @@ bool CopyOpenFiles(int in, int out) {
 }  // namespace
 
 std::string ProgramFolder() {
-  // 1. The executable's path; a path that fills the buffer may be cut short
-  //    and counts as unreadable.
+  // 1. The executable's path, counted in characters: a path that fills the
+  //    buffer may be cut short, and one that is too long counts as unreadable.
   char buffer[kPathBuffer];
   ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer);
   std::string path;
   if (length > 0 && static_cast<std::size_t>(length) < sizeof buffer)
     path.assign(buffer, static_cast<std::size_t>(length));
+  if (CountCharacters(path) >= kPathCharacters) path.clear();
   // 2. Cut at the last separator.
   std::size_t last = path.rfind('/');
   std::string folder = last == std::string::npos ? "" : path.substr(0, last);
@@ -165,7 +177,9 @@ std::vector<std::string> FindFiles(const std::string &path) {
 
 std::string CurrentFolder() {
   char buffer[kPathBuffer];
-  return getcwd(buffer, sizeof buffer) != nullptr ? std::string(buffer) : std::string();
+  if (getcwd(buffer, sizeof buffer) == nullptr) return "";
+  const std::string path = buffer;
+  return CountCharacters(path) < kPathCharacters ? path : std::string();
 }
 
 bool ChangeFolder(const std::string &path) { return chdir(path.c_str()) == 0; }
@@ -215,6 +229,27 @@ bool CopyFileReplacing(const std::string &source, const std::string &destination
   if (copied && rename(fresh.c_str(), destination.c_str()) == 0) return true;
   unlink(fresh.c_str());
   return false;
+}
+
+bool IsInTemporaryFolder(const std::string &folder) {
+  // 1. The temporary folder, as other programs find it, links resolved (the
+  //    program's folder comes from /proc/self/exe, resolved too).
+  const char *variable = std::getenv("TMPDIR");
+  std::string temporary = variable != nullptr && *variable != '\0' ? variable : "/tmp";
+  if (char *resolved = realpath(temporary.c_str(), nullptr)) {
+    temporary = resolved;
+    std::free(resolved);
+  }
+  // 2. Below it, at any depth: "/tmpfiles/" is not below "/tmp".
+  if (temporary.back() != '/') temporary += '/';
+  return folder.compare(0, temporary.size(), temporary) == 0;
+}
+
+std::string StartedFromArchiveText(const std::string &program) {
+  return program +
+         " has been started from a temporary folder without the files it needs beside "
+         "it.\r\n\r\nPlease extract the whole archive first, then run " +
+         program + " from the extracted folder.\r\n\r\n";
 }
 
 int RunCommand(const std::string &program, const std::string &arguments) {

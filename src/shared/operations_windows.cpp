@@ -14,6 +14,7 @@
 const char kPathSeparator[] = "\\";
 const char kArchiverName[] = "7za.exe";
 const char kDesktopInstallerName[] = "Setup.exe";
+const char kServerInstallerName[] = "ServerSetup.exe";
 const char kExampleGameFolder[] = "<eg. C:\\Users\\Orlander\\AppData\\Roaming\\.minecraft\\>";
 
 std::string RemoveFolderCommand(const std::string &folder) {
@@ -35,6 +36,26 @@ std::string FromWide(const wchar_t *text, int length) {
   if (size <= 0) return "";
   std::string result(static_cast<std::size_t>(size), '\0');
   WideCharToMultiByte(CP_ACP, 0, text, length, &result[0], size, nullptr, nullptr);
+  return result;
+}
+
+std::wstring ToWide(const std::string &text) {
+  int size = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  if (size <= 0) return L"";
+  std::wstring result(static_cast<std::size_t>(size), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &result[0], size);
+  return result;
+}
+
+// The long form of an existing path: TEMP often holds "C:\Users\JOHNSM~1\...",
+// while the program's path is given in long names.
+std::wstring LongForm(const std::wstring &path) {
+  DWORD size = GetLongPathNameW(path.c_str(), nullptr, 0);
+  if (size == 0) return path;
+  std::wstring result(size, L'\0');
+  DWORD length = GetLongPathNameW(path.c_str(), &result[0], size);
+  if (length == 0 || length >= size) return path;
+  result.resize(length);
   return result;
 }
 
@@ -120,6 +141,29 @@ bool RemoveFile(const std::string &path) { return DeleteFileA(path.c_str()) != 0
 
 bool CopyFileReplacing(const std::string &source, const std::string &destination) {
   return CopyFileA(source.c_str(), destination.c_str(), FALSE) != 0;
+}
+
+bool IsInTemporaryFolder(const std::string &folder) {
+  // 1. The temporary folder as the system names it, in long names.
+  wchar_t buffer[MAX_PATH + 1];
+  DWORD length = GetTempPathW(MAX_PATH + 1, buffer);
+  if (length == 0 || length > MAX_PATH) return false;
+  std::wstring temporary = LongForm(std::wstring(buffer, length));
+  if (temporary.empty() || temporary.back() != L'\\') temporary += L'\\';
+  // 2. The folder, in long names too.
+  const std::wstring inside = LongForm(ToWide(folder));
+  // 3. Below it at any depth, letters compared as the file system does.
+  const int size = static_cast<int>(temporary.size());
+  return inside.size() >= temporary.size() &&
+         CompareStringOrdinal(inside.c_str(), size, temporary.c_str(), size, TRUE) == CSTR_EQUAL;
+}
+
+std::string StartedFromArchiveText(const std::string &program) {
+  return program +
+         " has been started from inside the zip file, so the files it needs are not beside "
+         "it.\r\n\r\nPlease extract the whole zip file first (right-click it and choose Extract "
+         "All), then run " +
+         program + " from the extracted folder.\r\n\r\n";
 }
 
 int RunCommand(const std::string &program, const std::string &arguments) {

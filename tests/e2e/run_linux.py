@@ -31,6 +31,7 @@ class Linux:
     talk = rb"(?:\n7-Zip[^\r]*)?"  # the archiver's own lines end in LF alone
     name = staticmethod(lambda path: path)
     second = staticmethod(lambda w: os.path.join(w.home, ".var/app/com.mojang.Minecraft/.minecraft"))  # Flathub's
+    temporary = staticmethod(lambda w: w.path("tmp"))  # TMPDIR: the world's own, beside the ship folder
 
     @staticmethod
     def stand_in(w, delete_code, add_code):
@@ -180,7 +181,7 @@ def boxes(stdout):
 
 def launch(w, row):
     program, keys = row[2], row[4]
-    env = dict(os.environ, HOME=w.home, PATH=w.path("bin") + ":" + os.environ["PATH"])
+    env = dict(os.environ, HOME=w.home, PATH=w.path("bin") + ":" + os.environ["PATH"], TMPDIR=Linux.temporary(w))
     for variable, value in dict({"DISPLAY": None, "WAYLAND_DISPLAY": None}, **getattr(w, "env", {})).items():
         env.pop(variable, None) if value is None else env.update({variable: value})
     started = time.monotonic()
@@ -191,7 +192,7 @@ def launch(w, row):
     if row[1].split()[0] in s.RELEASE_MACHINES:  # in the older userland, seen from inside it
         inside = lambda path: path[len(OLD):]
         command = [shutil.which("chroot"), OLD, "/usr/bin/env", "-i", "PATH=/usr/bin:/bin", "HOME=" + inside(w.home),
-                   inside(command[0])]
+                   "TMPDIR=" + inside(env["TMPDIR"]), inside(command[0])]
     run = through_terminal if row[1].endswith("tty") else through_pipe
     out, status, usage, mode = run(w, command, keys, env)
     return types.SimpleNamespace(stdout=out, boxes=boxes(out), elapsed=time.monotonic() - started, mode=mode,
@@ -202,6 +203,11 @@ class LinuxRows(unittest.TestCase):
     maxDiff = None
 
     def world(self, where):
+        w = self.made_world(where)
+        os.mkdir(Linux.temporary(w))
+        return w
+
+    def made_world(self, where):
         if not OLD:
             return s.World(tempfile.mkdtemp(prefix="brax-"), Linux, "home", [os.path.join(BUILD, p) for p in (s.S, s.SS)],
                            shutil.which("7za"))

@@ -75,6 +75,12 @@ def texts(p):
                        "installation.",
     }
     t["previous HDS"] = t["previous"].replace("BRAX", "BRAX-HDS")
+    started = ("%s has been started from inside the zip file, so the files it needs are not beside it.\r\n\r\nPlease "
+               "extract the whole zip file first (right-click it and choose Extract All), then run %s from the "
+               "extracted folder.\r\n\r\n" if p.sep == "\\" else "%s has been started from a temporary folder "
+               "without the files it needs beside it.\r\n\r\nPlease extract the whole archive first, then run %s "
+               "from the extracted folder.\r\n\r\n")
+    t["from archive"] = started % (p.setup, p.setup) + t["no changes"]
     end = PRESS.decode()
     t.update({  # ServerSetup's console
         "terms": "\r\nThis program will build the 1.6.4-BRAX-HDS.jar file, which can be used to start a\r\nserver "
@@ -94,6 +100,7 @@ def texts(p):
                      "manual installation." + end,
     })
     t["no HDS"] = t["no source"] + end
+    t["from archive SS"] = started % (("Server" + p.setup,) * 2) + nc + end
     return {k: v.encode() for k, v in t.items()}
 
 
@@ -259,8 +266,26 @@ def moved(what, to):  # the game folder ("game") or the program's ("ship") moved
 def moved_game(to): return moved("game", to)
 
 
-def game_in_ini(to, encoding="utf-8"):
-    return lambda w: (moved_game(to)(w), w.write(INI, ("MINECRAFT_PATH = %s\r\n" % w.p.name(w.game)).encode(encoding)))
+def game_in_ini(to, encoding="utf-8", mark=""):
+    return lambda w: (moved_game(to)(w), w.write(INI, (mark + "MINECRAFT_PATH = %s\r\n" % w.p.name(w.game)).encode(
+        encoding)))
+
+
+def tmpdir(name, link=False):
+    """TMPDIR names `name` in the world, or a link there to the world's root (which holds the ship folder)."""
+    def prepare(w):
+        if link:
+            os.symlink(w.root, w.path(name))
+        w.env = dict(getattr(w, "env", {}), TMPDIR=w.path(name))
+    return prepare
+
+
+def alone_in_temporary(w):
+    """The programs alone in a folder like an archive viewer's below the temporary folder, as from a double-click."""
+    folder = os.path.join(getattr(w, "temporary", None) or w.p.temporary(w), "Temp1_BRAX-Installer-1.0-windows.zip", "BRAX-Installer-1.0")
+    w.cleanups.append(lambda: shutil.rmtree(os.path.dirname(folder), True))
+    moved("ship", folder)(w)
+    missing(*["ship/" + n for n in os.listdir(w.ship) if n not in (w.p.setup, "Server" + w.p.setup)])(w)
 
 
 def places(default, other, into):
@@ -604,8 +629,18 @@ ROWS = [
         ("a dangling link: the default", link(INI, "/nowhere/setup.ini"))]],
     ("program path of 259 bytes", "L", S, long_path("program", 259), "y", *ENDS["installed"]),
     ("program path of 260 bytes: unreadable", "L", S, long_path("program", 260), "y", warn("no archiver"), [], None),
-    ("ship folder of long Cyrillic and Chinese names", "W", S, moved("ship", LONG_NAMES), "y",
-     *ENDS["installed"]),
+    *[("ship folder of long Cyrillic and Chinese names", "LW", program, moved("ship", LONG_NAMES), keys, *end)
+      for program, keys, end in [(S, "y", ENDS["installed"]), (SS, b"y", (TERMS_Y + BUILT, [LONG_NAMES[:121] + HDS],
+                                                                           server_installed(LONG_NAMES[:121] + HDS)))]],
+    # Started from inside an archive: the archiver was left in it
+    *[("alone in a temporary folder, as from inside an archive", "LW", program, alone_in_temporary, keys, shown, [],
+       None) for program, keys, shown in [(S, "y", warn("from archive")), (SS, b"y", TERMS_Y + ["from archive SS"])]],
+    ("alone in a temporary folder that TMP names in short names", "W", S, (lambda w: w.p.short_temporary(w),
+     alone_in_temporary), "y", warn("from archive"), [], None),
+    *[("no archiver, TMPDIR " + name, "L", S, (missing("ship/7za"), world), "y", warn(text), [], None)
+      for name, world, text in [("unset: /tmp", attr(env={"TMPDIR": None}), "from archive"),
+                                ("a link to the folder above", tmpdir("up", link=True), "from archive"),
+                                ("a name the folder begins with", tmpdir("sh"), "no archiver")]],
     ("jar path of 1500 bytes", "L", S, long_path("jar", 1500), "y", *ENDS["installed"]),
     ("full disk: no half-written jar", "L", S, small_disk("~versions", "400k"), "y",
      warn(copy_failed("~versions/1.6.4/1.6.4.jar", CLIENT + "/1.6.4-BRAX.jar")), [CLIENT],
@@ -630,6 +665,7 @@ ROWS = [
     ("Cyrillic user folder", "W", S, lambda w: w.p.user(w, "Иван Петров"), "y", *ENDS["installed"]),
     ("setup.ini with a UTF-8 mark", "LW", S, game_in_ini("elsewhere/mc", "utf-8-sig"), "y", *ENDS["installed"]),
     ("setup.ini in UTF-16 LE with CR LF", "LW", S, game_in_ini("elsewhere/mc", "utf-16"), "y", *ENDS["installed"]),
+    ("setup.ini in UTF-16 BE", "LW", S, game_in_ini("elsewhere/mc", "utf-16-be", "\ufeff"), "y", *ENDS["installed"]),
     ("Cyrillic game folder in a UTF-16 setup.ini", "W", S, game_in_ini("Игры/mc", "utf-16"), "y", *ENDS["installed"]),
     ("Cyrillic game folder in a UTF-8 setup.ini", "W", S, game_in_ini("Игры/mc"), "y", *ENDS["installed"]),
     ("Cyrillic game folder in a legacy (1251) setup.ini", "W", S, (game_in_ini("Игры/mc", encoding="cp1251"),

@@ -68,6 +68,8 @@ int wmain(int argc, wchar_t **argv) {
   if (argc != 6) return 2;
   SetEnvironmentVariableW(L"APPDATA", argv[1]);
   SetEnvironmentVariableW(L"LOCALAPPDATA", argv[5]);
+  // Wine sets TMP from its registry for a program started from Linux.
+  if (const wchar_t *temporary = _wgetenv(L"BRAX_TMP")) SetEnvironmentVariableW(L"TMP", temporary);
   const std::wstring answers = argv[2];
   FILE *log = _wfopen(argv[3], L"wb");
   std::wstring commandLine = L"\"" + std::wstring(argv[4]) + L"\"";

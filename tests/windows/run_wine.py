@@ -1,6 +1,8 @@
 """Runs the rows of scenarios.py under Wine, as scripts/test-windows sets it up: Setup.exe's boxes answered by
 box_driver.exe, ServerSetup.exe through a pipe and in a Wine console inside tmux, the real 7za.exe archiving."""
+import getpass
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -54,6 +56,16 @@ class Wine:
     local = staticmethod(lambda w: os.path.join(os.path.dirname(w.home), "Local"))
     second = staticmethod(lambda w: os.path.join(Wine.local(w), "Packages/Microsoft.4297127D64EC6_8wekyb3d8bbwe/"
                                                                  "LocalCache/Roaming/.minecraft"))  # the Store's
+
+    temporary = staticmethod(lambda w: os.path.join(DRIVE_C, "users", getpass.getuser(), "Temp"))  # GetTempPath's
+
+    @staticmethod
+    def short_temporary(w):
+        """The temporary folder named in short names, as Windows sets TMP for a long user name."""
+        w.temporary = os.path.join(w.root, "Local Temp Folder")
+        os.makedirs(w.temporary)
+        short = re.search(r"(\S+) +Local Temp Folder", wine(["cmd", "/c", "dir", "/x", windows(w.root)]).decode())[1]
+        w.env = {"BRAX_TMP": windows(w.root) + "\\" + short}
 
     @staticmethod
     def stand_in(w, delete_code, add_code):
