@@ -127,10 +127,9 @@ DESKTOP = []  # the one Xvfb the desktop rows share, and its display
 
 
 def through_desktop(w, command, keys, env, program):
-    """Setup with no terminal and no keys, on a desktop: a `program` (zenity, or kdialog alone on PATH) in front of
-    the real one notes each dialog's arguments, and xdotool answers its window in turn: y Yes, n No, o OK, c closes it
-    (Escape). zenity's get keys (Enter, Alt+N); kdialog's, without keyboard focus there, clicks on their buttons, and
-    their text is read back from the window (a triple click selects it all, xclip reads the selection)."""
+    """Setup with no terminal and no keys, on a desktop, with zenity's dialogs or kdialog's (alone on PATH): a stand-in
+    notes each one's arguments, and xdotool answers its window in turn: y Yes, n No, o OK, c closes it (Escape). zenity's
+    by keys, kdialog's (no keyboard focus there) by clicks, their text read back (a triple click selects it, xclip)."""
     if not DESKTOP:  # -noreset: a server that resets as its last client leaves drops one that arrives meanwhile
         DESKTOP.append(subprocess.Popen(["Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp",
                                          "-noreset"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL))
@@ -160,15 +159,12 @@ def through_desktop(w, command, keys, env, program):
                                                                       "c": "Escape"}[answered[pid]])
                     continue
                 time.sleep(0.3)  # laid out
-                x, y, width, height = (int(v[v.index("=") + 1:]) for v in xdotool("getwindowgeometry", "--shell",
-                                                                                   window)[1:5])
+                x, y, wide, high = (int(v.split("=")[1]) for v in xdotool("getwindowgeometry", "--shell", window)[1:5])
                 xdotool("mousemove", x + 70, y + 20, "click", "--repeat", 3, "--delay", 80, 1)
                 read[pid] = run("xclip", "-o", "-selection", "primary").stdout.replace(b"\n", b"\r\n")
-                if answered[pid] == "c":
-                    xdotool("key", "--window", window, "Escape")  # fails as the window goes at once, the key held:
-                    xdotool("keyup", "Escape")
-                else:
-                    xdotool("mousemove", x + width - (137 if answered[pid] == "y" else 51), y + height - 20, "click", 1)
+                click = ["mousemove", x + wide - (137 if answered[pid] == "y" else 51), y + high - 20, "click", 1]
+                xdotool(*(["key", "--window", window, "Escape"] if answered[pid] == "c" else click))
+                xdotool("keyup", "Escape")  # that xdotool fails as the window goes at once, and the key stays held
             time.sleep(0.05)
     try:
         code = setup.wait(max(deadline - time.monotonic(), 1))
