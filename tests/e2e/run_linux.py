@@ -128,8 +128,8 @@ DESKTOP = []  # the one Xvfb the desktop rows share, and its display
 
 def through_desktop(w, command, keys, env, program):
     """Setup with no terminal and no keys, on a desktop, with zenity's dialogs or kdialog's (alone on PATH): a stand-in
-    notes each one's arguments, and xdotool answers its window in turn: y Yes, n No, o OK, c closes it (Escape). zenity's
-    by keys, kdialog's (no keyboard focus there) by clicks, their text read back (a triple click selects it, xclip)."""
+    notes each one's arguments, and xdotool answers its window in turn: y Yes, n No, o OK, c closes it (Escape); zenity
+    by keys, kdialog (no keyboard focus there) by clicks, its text read back (a triple click selects it, xclip)."""
     if not DESKTOP:  # -noreset: a server that resets as its last client leaves drops one that arrives meanwhile
         DESKTOP.append(subprocess.Popen(["Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp",
                                          "-noreset"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL))
