@@ -80,6 +80,29 @@ std::string ChooseDialogProgram() {
   return zenity.empty() ? FindOnSearchPath("kdialog") : zenity;
 }
 
+// kdialog has no plain-text switch: a text with a tag in its first line would
+// be read as HTML. So it always gets HTML, the <qt> tag making that certain:
+// the text escaped, each line break (CR LF, CR or LF) a <br>, and runs of
+// spaces and tabs kept by pre-wrap.
+std::string KdialogHtml(const std::string &text) {
+  std::string html = "<qt style=\"white-space:pre-wrap\">";
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '&') {
+      html += "&amp;";
+    } else if (text[i] == '<') {
+      html += "&lt;";
+    } else if (text[i] == '>') {
+      html += "&gt;";
+    } else if (text[i] == '\r' || text[i] == '\n') {
+      html += "<br>";
+      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else {
+      html += text[i];
+    }
+  }
+  return html + "</qt>";
+}
+
 // zenity shows the text as it stands only with --no-markup: without it, it
 // reads backslash escapes and Pango markup. kdialog's --sorry is its warning.
 std::vector<std::string> DialogArguments(const std::string &program, const std::string &text,
@@ -90,7 +113,7 @@ std::vector<std::string> DialogArguments(const std::string &program, const std::
     const char *box = kind == BoxKind::kWarning       ? "--sorry"
                       : kind == BoxKind::kInformation ? "--msgbox"
                                                       : "--yesno";
-    return {program, "--title", kDialogTitle, box, text};
+    return {program, "--title", kDialogTitle, box, KdialogHtml(text)};
   }
   const char *box = kind == BoxKind::kWarning       ? "--warning"
                     : kind == BoxKind::kInformation ? "--info"

@@ -2,6 +2,7 @@
 archiver in a temporary world, through a pipe, a terminal or a desktop.
 BRAX_ONLY=TEXT runs only the rows whose name holds TEXT."""
 import atexit
+import html
 import os
 import pty
 import re
@@ -126,35 +127,45 @@ def through_terminal(w, command, keys, env):
 DESKTOP = []  # the one Xvfb the desktop rows share, and its display
 
 
-def through_desktop(w, command, keys, env):
-    """Setup with no terminal and no keys, on a desktop: a zenity in front of the real one notes each dialog's
-    arguments, and xdotool answers its window in turn: y Yes and o OK (Enter, the default button), n No (Alt+N, its
-    mnemonic), c closes it (Escape). Gives the dialogs as boxes, with the text zenity shows as it stands."""
+def through_desktop(w, command, keys, env, program):
+    """Setup with no terminal and no keys, on a desktop, with zenity's dialogs or kdialog's (alone on PATH): a stand-in
+    notes each one's arguments, and xdotool answers its window in turn: y Yes, n No, o OK, c closes it (Escape); zenity
+    by keys, kdialog (no keyboard focus there) by clicks, its text read back (a triple click selects it, xclip)."""
     if not DESKTOP:  # -noreset: a server that resets as its last client leaves drops one that arrives meanwhile
         DESKTOP.append(subprocess.Popen(["Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp",
                                          "-noreset"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL))
         atexit.register(DESKTOP[0].kill)
         DESKTOP.append(":" + DESKTOP[0].stdout.readline().decode().strip())
     log = tempfile.mkdtemp(prefix="brax-dialogs-")
-    with open(os.open(log + "/zenity", os.O_CREAT | os.O_WRONLY, 0o755), "w") as f:
-        f.write('#!/bin/sh\nprintf "%%s\\0" "$@" > "%s/$(date +%%s%%N).$$"\nexec %s "$@"\n'
-                % (log, getattr(w, "zenity", "/usr/bin/zenity")))
-    env = dict(env, DISPLAY=DESKTOP[-1], PATH=log + ":" + env["PATH"])
-    xdotool = lambda *a: subprocess.run(["xdotool", *a], env=env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                                        timeout=TIMEOUT).stdout.decode().split()
-    dialogs = lambda: sorted(n for n in os.listdir(log) if n != "zenity")
+    with open(os.open(log + "/" + program, os.O_CREAT | os.O_WRONLY, 0o755), "w") as f:
+        f.write('#!/bin/sh\nexport PATH="%s"\nprintf "%%s\\0" "$@" > "%s/$(date +%%s%%N).$$"\nexec %s "$@"\n'
+                % (env["PATH"], log, getattr(w, "dialog", "/usr/bin/" + program)))
+    env = dict(env, DISPLAY=DESKTOP[-1])
+    run = lambda *a: subprocess.run(a, env=env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=TIMEOUT)
+    xdotool = lambda *a: run("xdotool", *map(str, a)).stdout.decode().split()
+    dialogs = lambda: sorted(n for n in os.listdir(log) if n != program)
     setup = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                             cwd=w.cwd, env=env)
-    answered, deadline = {}, time.monotonic() + TIMEOUT
+                             cwd=w.cwd, env=dict(env, PATH=log + (":" + env["PATH"] if program == "zenity" else "")))
+    answered, read, deadline = {}, {}, time.monotonic() + TIMEOUT
     for key in keys:
         while key and setup.poll() is None and time.monotonic() < deadline:
             waiting = {n.split(".")[1] for n in dialogs()} - set(answered)
             for window in xdotool("search", "--onlyvisible", "--name", "^Brax Overhaul 1.6.4 Installer$"):
                 pid = "".join(xdotool("getwindowpid", window))  # X reuses window ids: the dialog by its process
-                if key and pid in waiting:
-                    answered[pid], key = key, None
+                if not key or pid not in waiting:
+                    continue
+                answered[pid], key = key, None
+                if program == "zenity":
                     xdotool("windowfocus", "--sync", window, "key", {"y": "Return", "o": "Return", "n": "alt+n",
                                                                       "c": "Escape"}[answered[pid]])
+                    continue
+                time.sleep(0.3)  # laid out
+                x, y, wide, high = (int(v.split("=")[1]) for v in xdotool("getwindowgeometry", "--shell", window)[1:5])
+                xdotool("mousemove", x + 70, y + 20, "click", "--repeat", 3, "--delay", 80, 1)
+                read[pid] = run("xclip", "-o", "-selection", "primary").stdout.replace(b"\n", b"\r\n")
+                click = ["mousemove", x + wide - (137 if answered[pid] == "y" else 51), y + high - 20, "click", 1]
+                xdotool(*(["key", "--window", window, "Escape"] if answered[pid] == "c" else click))
+                xdotool("keyup", "Escape")  # that xdotool fails as the window goes at once, and the key stays held
             time.sleep(0.05)
     try:
         code = setup.wait(max(deadline - time.monotonic(), 1))
@@ -165,8 +176,12 @@ def through_desktop(w, command, keys, env):
     for name in dialogs():
         with open(os.path.join(log, name), "rb") as f:
             argv = f.read().split(b"\0")
-        kind = next((k for a, k in ((b"--warning", s.W), (b"--info", s.I), (b"--question", s.Q)) if a in argv), None)
+        kind = next((k for a, k in ((b"--warning", s.W), (b"--sorry", s.W), (b"--info", s.I), (b"--msgbox", s.I),
+                                    (b"--question", s.Q), (b"--yesno", s.Q)) if a in argv), None)
         text = next((a[7:] for a in argv if a.startswith(b"--text=") and b"--no-markup" in argv), None)
+        if program == "kdialog":  # a dialog that died unseen: its text as Qt would read the argument
+            html_text = re.sub(r"^<qt[^>]*>|</qt>$", "", argv[-2].decode()).replace("<br>", "\r\n")
+            text = read.get(name.split(".")[1], html.unescape(html_text).encode())
         found.append((kind, text, {"y": "Yes", "n": "No", "o": "OK", "c": "No" if kind == s.Q else "OK"}.get(
             answered.get(name.split(".")[1]))))
     shutil.rmtree(log)
@@ -179,14 +194,14 @@ def boxes(stdout):
         stdout, re.S)]
 
 
-def launch(w, row):
+def launch(w, row, dialog="zenity"):
     program, keys = row[2], row[4]
     env = dict(os.environ, HOME=w.home, PATH=w.path("bin") + ":" + os.environ["PATH"], TMPDIR=Linux.temporary(w))
     for variable, value in dict({"DISPLAY": None, "WAYLAND_DISPLAY": None}, **getattr(w, "env", {})).items():
         env.pop(variable, None) if value is None else env.update({variable: value})
     started = time.monotonic()
     if row[1] == "desk":
-        found, code = through_desktop(w, w.prefix + [os.path.join(w.ship, program)], keys, env)
+        found, code = through_desktop(w, w.prefix + [os.path.join(w.ship, program)], keys, env, dialog)
         return types.SimpleNamespace(boxes=found, code=code, elapsed=time.monotonic() - started)
     command = w.prefix + [os.path.join(w.ship, program)]
     if row[1].split()[0] in s.RELEASE_MACHINES:  # in the older userland, seen from inside it
@@ -226,6 +241,8 @@ class LinuxRows(unittest.TestCase):
     def test_rows(self):
         wheres = [m + how for m in s.RELEASE_MACHINES for how in ("", " tty")] if OLD else ("LW", "L", "tty", "desk")
         s.run_rows(self, wheres, self.world, launch)
+        if not OLD:  # the desktop rows again, with kdialog's dialogs
+            s.run_rows(self, ["desk"], self.world, lambda w, row: launch(w, row, "kdialog"), " with kdialog")
 
 
 if __name__ == "__main__":

@@ -155,13 +155,13 @@ class World:
         return pathlib.Path(self.path(p)).read_bytes()
 
 
-def run_rows(test, wheres, make_world, launch):
+def run_rows(test, wheres, make_world, launch, how=""):
     """Runs the rows for `wheres` (BRAX_ONLY=TEXT: only those whose name holds TEXT). A row's world is made and
     prepared, launch(w, row) runs it and gives the result: .code, and .boxes for Setup, .stdout for ServerSetup
     (or .screen, the lines of a console); then what it showed, the changes and the check are compared."""
     for row in ROWS:
         if row[1] in wheres and os.environ.get("BRAX_ONLY", "") in row[0]:
-            with test.subTest("%s: %s" % (row[2], row[0])):
+            with test.subTest("%s: %s%s" % (row[2], row[0], how)):
                 run_row(test, row, make_world(row[1]), launch)
 
 
@@ -607,8 +607,7 @@ ROWS = [
      warn(copy_failed("1.6.4-BRAX/BRAX Resource Pack 1.6.4.zip", PACK)), [CLIENT],
      holds("ship/1.6.4-BRAX/BRAX Resource Pack 1.6.4.zip", b"PK\x05\x06" + b"\x00" * 18)),
     ("an earlier install's link goes, not what it points to", "L", S, (earlier("elsewhere"), link(CLIENT, "elsewhere")),
-     "yy", [WY, PY, DONE],
-     [CLIENT, PACK], all_of(client_installed, holds("elsewhere/old-extra.txt", b"old"))),
+     "yy", [WY, PY, DONE], [CLIENT, PACK], all_of(client_installed, holds("elsewhere/old-extra.txt", b"old"))),
     # Setup: removals that fail
     ("earlier install that cannot be removed: three tries", "L", S, (root_owned(CLIENT),
      logged("rm", 'exec /bin/rm "$@"')), "yy", [WY, PY, (W, "not removed", "OK")], ["ship/rm.log"],
@@ -775,16 +774,16 @@ ROWS = [
                   ("a closed input changes nothing", "", SS, None, None, ["terms", "n", "refused"], [], None),
                   ("keys typed in a terminal", " tty", SS, None, ["Y", "\x1b[A", "y", "\x1bOP"], TERMS_Y + BUILT,
                    [HDS], all_of(server_installed(HDS), terminal_restored))]],
-    # Setup on a Linux desktop with no terminal: zenity's dialogs
+    # Setup on a Linux desktop with no terminal: zenity's dialogs, and kdialog's
     ("desktop: install answered Yes", "desk", S, None, "yo", *ENDS["installed"]),
     ("desktop: welcome refused", "desk", S, None, "no", [WN, NO], [], None),
     ("desktop: the welcome closed is No", "desk", S, None, "co", [WN, NO], [], None),
     ("desktop: game folder missing, edit No", "desk", S, missing("~"), "yn", EDIT_NO, [INI], None),
     ("desktop: a failure ends with a warning", "desk", S, missing("ship/7za"), "yo", warn("no archiver"), [], None),
-    ("desktop: <, & and line breaks shown as they stand", "desk", S, (game_in_ini("g<a>m&e */mc"),
+    ("desktop: <, & and line breaks shown as they stand", "desk", S, (game_in_ini("g<b>m&amp;e  */mc"),
      missing("ship/1.6.4-BRAX/1.6.4-BRAX.json")), "yo",
      warn(copy_failed("1.6.4-BRAX/1.6.4-BRAX.json", CLIENT + "/1.6.4-BRAX.json")), [CLIENT], None),
-    ("desktop: a dialog that dies is No", "desk", S, attr(zenity="sh -c 'kill -9 $$'"), "",
+    ("desktop: a dialog that dies is No", "desk", S, attr(dialog="sh -c 'kill -9 $$'"), "",
      [(Q, "welcome", None), (I, "no changes", None)], [], None),
     ("desktop: ZENITY_CANCEL=0 does not make No a Yes", "desk", S, attr(env={"ZENITY_CANCEL": "0", "ZENITY_ESC": "0"}),
      "no", [WN, NO], [], None),
