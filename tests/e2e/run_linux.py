@@ -32,7 +32,7 @@ class Linux:
     talk = rb"(?:\n7-Zip[^\r]*)?"  # the archiver's own lines end in LF alone
     name = staticmethod(lambda path: path)
     second = staticmethod(lambda w: os.path.join(w.home, ".var/app/com.mojang.Minecraft/.minecraft"))  # Flathub's
-    temporary = staticmethod(lambda w: w.path("tmp"))  # TMPDIR: the world's own, beside the ship folder
+    temporary = staticmethod(lambda w: w.root + ".tmp")  # TMPDIR: the world's own, beside it (dialogs write there)
 
     @staticmethod
     def stand_in(w, delete_code, add_code):
@@ -220,6 +220,7 @@ class LinuxRows(unittest.TestCase):
     def world(self, where):
         w = self.made_world(where)
         os.mkdir(Linux.temporary(w))
+        w.cleanups.append(lambda: shutil.rmtree(Linux.temporary(w), True))
         return w
 
     def made_world(self, where):
