@@ -283,6 +283,7 @@ def tmpdir(name, link=False):
 def alone_in_temporary(w):
     """The programs alone in a folder like an archive viewer's below the temporary folder, as from a double-click."""
     folder = os.path.join(getattr(w, "temporary", None) or w.p.temporary(w), "Temp1_BRAX-Installer-1.0-windows.zip", "BRAX-Installer-1.0")
+    shutil.rmtree(os.path.dirname(folder), True)  # an earlier row's
     w.cleanups.append(lambda: shutil.rmtree(os.path.dirname(folder), True))
     moved("ship", folder)(w)
     missing(*["ship/" + n for n in os.listdir(w.ship) if n not in (w.p.setup, "Server" + w.p.setup)])(w)
