@@ -216,6 +216,7 @@ def snapshot(root):
 def server_source(w): sp.make_ship_folder(w.ship, [], None, client=False, server=True)
 def ini(content): return lambda w: w.write(INI, content(w) if callable(content) else content)
 def stand_in(delete_code=0, add_code=0): return lambda w: w.p.stand_in(w, delete_code, add_code)
+def tmpdir(name): return attr(env=lambda w: {"TMPDIR": w.path(name)})
 def attr(**values): return lambda w: [setattr(w, k, v(w) if callable(v) else v) for k, v in values.items()]
 def warn(text): return [WY, (W, text, "OK")]
 def not_a_zip(jar): return lambda w: w.write(jar, b"this is no zip archive\n" * 50)
@@ -269,15 +270,6 @@ def moved_game(to): return moved("game", to)
 def game_in_ini(to, encoding="utf-8", mark=""):
     return lambda w: (moved_game(to)(w), w.write(INI, (mark + "MINECRAFT_PATH = %s\r\n" % w.p.name(w.game)).encode(
         encoding)))
-
-
-def tmpdir(name, link=False):
-    """TMPDIR names `name` in the world, or a link there to the world's root (which holds the ship folder)."""
-    def prepare(w):
-        if link:
-            os.symlink(w.root, w.path(name))
-        w.env = dict(getattr(w, "env", {}), TMPDIR=w.path(name))
-    return prepare
 
 
 def alone_in_temporary(w):
@@ -637,10 +629,10 @@ ROWS = [
        None) for program, keys, shown in [(S, "y", warn("from archive")), (SS, b"y", TERMS_Y + ["from archive SS"])]],
     ("alone in a temporary folder that TMP names in short names", "W", S, (lambda w: w.p.short_temporary(w),
      alone_in_temporary), "y", warn("from archive"), [], None),
-    *[("no archiver, TMPDIR " + name, "L", S, (missing("ship/7za"), world), "y", warn(text), [], None)
-      for name, world, text in [("unset: /tmp", attr(env={"TMPDIR": None}), "from archive"),
-                                ("a link to the folder above", tmpdir("up", link=True), "from archive"),
-                                ("a name the folder begins with", tmpdir("sh"), "no archiver")]],
+    *[("no archiver, TMPDIR " + name, "L", S, (missing("ship/7za"), *world), "y", warn(text), [], None)
+      for name, world, text in [("unset: /tmp", [attr(env={"TMPDIR": None})], "from archive"),
+                                ("a link to the folder above", [link("up", "."), tmpdir("up")], "from archive"),
+                                ("a name the folder begins with", [tmpdir("sh")], "no archiver")]],
     ("jar path of 1500 bytes", "L", S, long_path("jar", 1500), "y", *ENDS["installed"]),
     ("full disk: no half-written jar", "L", S, small_disk("~versions", "400k"), "y",
      warn(copy_failed("~versions/1.6.4/1.6.4.jar", CLIENT + "/1.6.4-BRAX.jar")), [CLIENT],
