@@ -212,6 +212,7 @@ def stand_in(delete_code=0, add_code=0): return lambda w: w.p.stand_in(w, delete
 def attr(**values): return lambda w: [setattr(w, k, v(w) if callable(v) else v) for k, v in values.items()]
 def warn(text): return [WY, (W, text, "OK")]
 def not_a_zip(jar): return lambda w: w.write(jar, b"this is no zip archive\n" * 50)
+def registered(*a): return lambda w: w.p.registered(w, *a)  # Wine: a stand-in program in the prefix's registry
 def planted(w): w.p.plant(w)  # a library that leaves a mark, under system libraries' names
 def link(path, to): return lambda w: (missing(path)(w) if os.path.lexists(w.path(path)) else None,
                                       os.symlink(to if to.startswith("/") else w.path(to), w.path(path)))
@@ -627,6 +628,9 @@ ROWS = [
     ("earlier install that cannot be removed", "W", S, (earlier(CLIENT), immutable(CLIENT + "/old-extra.txt")), "yy",
      [WY, PY, (W, "not removed", "OK")], [CLIENT], None),
     ("program in a drive root", "W", S, lambda w: w.p.drive_root(w), "y", *ENDS["installed"]),
+    ("earlier install removed by the system's cmd, not by COMSPEC's cmd.exe beside Setup", "W", S, (earlier(CLIENT),
+     registered("cmd.exe", "HKCU\\Environment", ("add", "", "/v", "COMSPEC", "/d", "cmd.exe"))), "yy",
+     [WY, PY, DONE], [CLIENT, PACK], client_installed),
     ("Cyrillic user folder", "W", S, lambda w: w.p.user(w, "Иван Петров"), "y", *ENDS["installed"]),
     ("setup.ini with a UTF-8 mark", "LW", S, game_in_ini("elsewhere/mc", "utf-8-sig"), "y", *ENDS["installed"]),
     ("setup.ini in UTF-16 LE with CR LF", "LW", S, game_in_ini("elsewhere/mc", "utf-16"), "y", *ENDS["installed"]),
