@@ -80,5 +80,14 @@ std::string SetupValueToPath(const std::string &value) {
 
 void EditSetupFile() {
   static auto *const open = SystemFunction<decltype(ShellExecuteA)>("shell32.dll", "ShellExecuteA");
-  if (open != nullptr) open(nullptr, "edit", kSetupFileName, nullptr, nullptr, SW_SHOWNORMAL);
+  if (open == nullptr) return;
+  // 1. The file beside the program, by its full path: the editor may start in
+  //    any folder.
+  const std::string file = ProgramFolder() + kSetupFileName;
+  // 2. Its editor. Where the file's type has no "edit" verb (as in Wine's
+  //    prefix, or after another program took .ini files), its default verb,
+  //    so that the player still sees the file.
+  HINSTANCE shown = open(nullptr, "edit", file.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  if (reinterpret_cast<INT_PTR>(shown) == SE_ERR_NOASSOC)
+    open(nullptr, nullptr, file.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }

@@ -103,7 +103,9 @@ std::string ExitCodeText(int code);
 // queued for the next prompt.
 void Pause(int milliseconds);
 
-// Runs `commandLine` through the command interpreter and waits for it.
+// Runs `commandLine` through the command interpreter and waits for it. On
+// Windows that is the system folder's cmd.exe, whatever COMSPEC says, with
+// AutoRun commands and delayed expansion off.
 // The interpreter's exit status; -1 when nothing could be run.
 int RunShellCommand(const std::string &commandLine);
 

@@ -39,6 +39,7 @@ std::string FromWide(const wchar_t *text, int length) {
   return result;
 }
 
+// The same way back, for the wide calls.
 std::wstring ToWide(const std::string &text) {
   int size = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   if (size <= 0) return L"";
@@ -186,8 +187,32 @@ int RunCommand(const std::string &program, const std::string &arguments) {
 }
 
 int RunShellCommand(const std::string &commandLine) {
-  if (commandLine.empty()) return -1;
-  return std::system(commandLine.c_str());
+  // 1. Nothing to run.
+  const std::wstring command = ToWide(commandLine);
+  if (command.empty()) return -1;
+  // 2. The system's own interpreter: COMSPEC, or a cmd.exe beside the program
+  //    or in the current folder, could name any program.
+  wchar_t system[kPathBuffer];
+  UINT length = GetSystemDirectoryW(system, kPathBuffer);
+  if (length == 0 || length >= kPathBuffer) return -1;
+  std::wstring interpreter = std::wstring(system, length) + L"\\cmd.exe";
+  // 3. No AutoRun commands and no delayed expansion, whatever the registry
+  //    says: neither may run first or eat a "!" in a folder name. After /s
+  //    only the outer quotes go, the command stands as it is between them.
+  std::wstring line = L"\"" + interpreter + L"\" /d /v:off /s /c \"" + command + L"\"";
+  // 4. Start it, wait for it, its exit code.
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION child = {};
+  if (!CreateProcessW(interpreter.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &child))
+    return -1;
+  WaitForSingleObject(child.hProcess, INFINITE);
+  DWORD code = 0;
+  if (!GetExitCodeProcess(child.hProcess, &code)) code = static_cast<DWORD>(-1);
+  CloseHandle(child.hThread);
+  CloseHandle(child.hProcess);
+  return static_cast<int>(code);
 }
 
 std::string ReadEnvironment(const std::string &name) {

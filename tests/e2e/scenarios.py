@@ -220,6 +220,9 @@ def tmpdir(name): return attr(env=lambda w: {"TMPDIR": w.path(name)})
 def attr(**values): return lambda w: [setattr(w, k, v(w) if callable(v) else v) for k, v in values.items()]
 def warn(text): return [WY, (W, text, "OK")]
 def not_a_zip(jar): return lambda w: w.write(jar, b"this is no zip archive\n" * 50)
+def registered(*a): return lambda w: w.p.registered(w, *a)  # Wine: a stand-in program in the prefix's registry
+def editor(verb): return registered("editor.exe", "HKCR\\inifile\\shell", ("delete", "\\edit"),  # only "open": no edit
+                                    ("add", "\\%s\\command" % verb, "/ve", "/d", '"{}" "%1"'))
 def planted(w): w.p.plant(w)  # a library that leaves a mark, under system libraries' names
 def link(path, to): return lambda w: (missing(path)(w) if os.path.lexists(w.path(path)) else None,
                                       os.symlink(to if to.startswith("/") else w.path(to), w.path(path)))
@@ -503,6 +506,13 @@ def only_real_answers(t, w, r):
     t.assertTrue(answers and set(answers[:-1]) | {answers[-1] or b"y"} <= {b"y", b"n", b"Yes", b"No"}, r.stdout[-3000:])
 
 
+def edited(t, w, r):  # the stand-in editor (Wine), started on setup.ini beside Setup by its full path
+    deadline = time.monotonic() + 10
+    while not (os.path.exists(w.path(LOG)) and w.read(LOG).endswith(b"\n")) and time.monotonic() < deadline:
+        time.sleep(0.2)
+    t.assertEqual(w.read(LOG).decode(), '"%s\\editor.exe" "%s"\n' % (w.p.name(w.ship), w.p.name(w.path(INI))))
+
+
 def editor_started(t, w, r):
     t.assertLess(r.elapsed, 5)  # not waited for: it sleeps 5 s
     time.sleep(0.5)  # but started: in the program's folder, with the file's name
@@ -654,6 +664,13 @@ ROWS = [
     ("earlier install that cannot be removed", "W", S, (earlier(CLIENT), immutable(CLIENT + "/old-extra.txt")), "yy",
      [WY, PY, (W, "not removed", "OK")], [CLIENT], None),
     ("program in a drive root", "W", S, lambda w: w.p.drive_root(w), "y", *ENDS["installed"]),
+    ("the editor answered No: none started", "W", S, (missing("~"), editor("edit")), "yn", EDIT_NO, [INI],
+     lambda t, w, r: time.sleep(2)),
+    ("the editor with only an open verb: that one started", "W", S, (missing("~"), editor("open")), "yy",
+     [WY, (Q, "edit", "Yes")], [INI, LOG], edited),
+    ("earlier install removed by the system's cmd, not by COMSPEC's cmd.exe beside Setup", "W", S, (earlier(CLIENT),
+     registered("cmd.exe", "HKCU\\Environment", ("add", "", "/v", "COMSPEC", "/d", "cmd.exe"))), "yy",
+     [WY, PY, DONE], [CLIENT, PACK], client_installed),
     ("Cyrillic user folder", "W", S, lambda w: w.p.user(w, "Иван Петров"), "y", *ENDS["installed"]),
     ("setup.ini with a UTF-8 mark", "LW", S, game_in_ini("elsewhere/mc", "utf-8-sig"), "y", *ENDS["installed"]),
     ("setup.ini in UTF-16 LE with CR LF", "LW", S, game_in_ini("elsewhere/mc", "utf-16"), "y", *ENDS["installed"]),
@@ -668,8 +685,8 @@ ROWS = [
     ("planted libraries: a client install", "W", S, planted, "y", *ENDS["installed"]),
     ("planted libraries: an overwrite", "W", S, (planted, earlier(CLIENT)), "yy", [WY, PY, DONE], [CLIENT, PACK],
      client_installed),
-    ("planted libraries: edit answered Yes", "W", S, (planted, missing("~")), "yy", [WY, (Q, "edit", "Yes")], [INI],
-     None),
+    ("planted libraries: edit answered Yes, the editor started", "W", S, (planted, missing("~"), editor("edit")), "yy",
+     [WY, (Q, "edit", "Yes")], [INI, LOG], edited),
     ("planted libraries: a server build", "W", SS, planted, b"y", TERMS_Y + BUILT, [HDS], server_installed(HDS)),
 
     # ServerSetup: the build, updates, refusals, keys

@@ -80,6 +80,16 @@ class Wine:
                 "..\\..\\7za.exe a -r %s *" % (jar or "..\\..\\..\\" + server) for step in steps]
 
     @staticmethod
+    def registered(w, name, key, *changes):
+        """The stand-in archiver as ship/NAME, named "{}" in `wine reg` changes below `key`, put back after all rows."""
+        program = windows(shutil.copy(os.path.join(HELPERS, "stand_in_archiver.exe"), w.path("ship/" + name)))
+        saved = windows(w.path("saved.reg"))
+        wine(["reg", "export", key, saved, "/y"], timeout=30)
+        w.cleanups.append(lambda: (wine(["reg", "delete", key, "/f"], timeout=30), wine(["reg", "import", saved])))
+        for command, subkey, *arguments in changes:
+            wine(["reg", command, key + subkey, *[a.format(program) for a in arguments], "/f"], timeout=30)
+
+    @staticmethod
     def attrib(w, flags, path):
         wine(["attrib", flags, windows(w.path(path))], timeout=30)
 
@@ -138,8 +148,7 @@ def launch(w, row):
         setup = getattr(w, "program", windows(w.ship) + "\\") + "Setup.exe"
         wine([os.path.join(HELPERS, "box_driver.exe"), windows(w.home), keys, windows(log), setup,
               windows(Wine.local(w))], cwd=w.root, env=getattr(w, "env", {}))
-        with open(log, "rb") as f:
-            found, end = boxes(f.read())
+        found, end = boxes(w.read("driver.log"))
         os.remove(log)
         return types.SimpleNamespace(boxes=found, code=0 if end == "exit 0" else end)
     if where == "con":

@@ -1,6 +1,6 @@
-// Stands in for 7za.exe where a test needs the archiver to fail: appends its
-// command line, as it arrived, to archiver.log beside itself and exits with
-// the code codes.txt beside itself gives its first argument ("d 2", "a 7").
+// Stands in for 7za.exe where a test needs the archiver to fail, or for an editor or cmd.exe:
+// appends its command line, as it arrived, to archiver.log beside itself and exits with the
+// code codes.txt beside itself gives its first argument ("d 2", "a 7").
 #include <windows.h>
 
 #include <cstdio>
