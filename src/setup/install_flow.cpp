@@ -39,13 +39,21 @@ std::string SeenFromClassFolder(const std::string &path) {
   return ".." + kSep + ".." + kSep + path;
 }
 
+// The removal names the folder by its full path, so that where the command
+// interpreter starts cannot matter.
+std::string FullPath(const std::string &path) {
+  const std::string current = CurrentFolder();
+  if (IsAbsolutePath(path) || current.empty()) return path;
+  return current.back() == kSep[0] ? current + path : current + kSep + path;
+}
+
 void RemovePreviousInstall() {
   // Server edition: only the jar goes; client edition: the whole folder.
   auto attempt = [] {
     if (serverEdition)
       RemoveFile(paths.targetJar);
     else
-      RunShellCommand(RemoveFolderCommand(paths.targetFolder));
+      RunShellCommand(RemoveFolderCommand(FullPath(paths.targetFolder)));
   };
   auto stillThere = [] {
     return serverEdition ? FileExists(paths.targetJar) : FolderExists(paths.targetFolder);

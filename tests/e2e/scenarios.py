@@ -651,8 +651,10 @@ ROWS = [
     *[("odd %s %r" % (where, name), "L", S, odd(where, name), "yy", [WY, PY, DONE], [CLIENT, PACK, INI],
        all_of(client_installed, holds(CLIENT + " old/keep.txt", b"sibling")))
       for name in ODD_NAMES for where in ("home", "ini", "ship") if not (where == "ini" and "\n" in name)],
-    *[("relative game folder %r" % name, "L", S, (moved_game("ship/" + name), ini(b"minecraft_path=" + name.encode()),
-       earlier(CLIENT)), "yy", [WY, PY, DONE], [CLIENT, PACK], client_installed) for name in ("-mc", "-rf x", "--")],
+    *[("relative game folder %r, removed by its full path" % name, "L", S, (moved_game("ship/" + name), ini(
+        b"minecraft_path=" + name.encode()), earlier(CLIENT), logged("rm", 'exec /bin/rm "$@"')), "yy", [WY, PY, DONE],
+       [CLIENT, PACK, "ship/rm.log"], all_of(client_installed, lambda t, w, r: t.assertIn(
+           " -- %s\n" % w.path(CLIENT), w.read("ship/rm.log").decode()))) for name in ("-mc", "-rf x", "--")],
     # Setup under Wine: attributes, a drive root, names outside the code page, a real 7za.exe
     ("hidden archiver does not count", "W", S, lambda w: w.p.attrib(w, "+h", "ship/7za.exe"), "y", warn("no archiver"),
      [], None),
