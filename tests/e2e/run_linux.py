@@ -27,7 +27,7 @@ ELF = {"x86_64": (b"\x7fELF\x02", 62, 0), "aarch64": (b"\x7fELF\x02", 183, 0), "
 
 
 class Linux:
-    za, setup, sep = "7za", "Setup", "/"
+    za, setup, sep, viewer = "7za", "Setup", "/", ".fr-q3ZtbK"  # an archive manager's folder for what it opens
     example = b"minecraft_path=<eg. /home/orlander/.minecraft/>"
     talk = rb"(?:\n7-Zip[^\r]*)?"  # the archiver's own lines end in LF alone
     name = staticmethod(lambda path: path)

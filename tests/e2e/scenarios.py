@@ -277,7 +277,7 @@ def game_in_ini(to, encoding="utf-8", mark=""):
 
 def alone_in_temporary(w):
     """The programs alone in a folder like an archive viewer's below the temporary folder, as from a double-click."""
-    folder = os.path.join(getattr(w, "temporary", None) or w.p.temporary(w), "Temp1_BRAX-Installer-1.0-windows.zip", "BRAX-Installer-1.0")
+    folder = os.path.join(getattr(w, "temporary", None) or w.p.temporary(w), w.p.viewer, "BRAX-Installer-1.0")
     shutil.rmtree(os.path.dirname(folder), True)  # an earlier row's
     w.cleanups.append(lambda: shutil.rmtree(os.path.dirname(folder), True))
     moved("ship", folder)(w)

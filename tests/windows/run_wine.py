@@ -49,7 +49,7 @@ def wine(args, keys=b"", cwd=None, env=None, timeout=90):
 
 
 class Wine:
-    za, setup, sep = "7za.exe", "Setup.exe", "\\"
+    za, setup, sep, viewer = "7za.exe", "Setup.exe", "\\", "Temp1_BRAX-Installer-1.0-windows.zip"  # Explorer's
     example = b"minecraft_path=<eg. C:\\Users\\Orlander\\AppData\\Roaming\\.minecraft\\>"
     talk = rb".*?"  # the archiver's own lines end in CR LF too
     name = staticmethod(windows)
