@@ -23,7 +23,6 @@ import scenarios as s
 BUILD = os.environ.get("BRAX_BUILD_DIR", os.path.join(os.path.dirname(__file__), "..", "..", "build", "linux"))
 TIMEOUT = 60
 OLD, RELEASE = os.environ.get("BRAX_OLD_USERLAND"), os.environ.get("BRAX_RELEASE")
-ELF = {"x86_64": (b"\x7fELF\x02", 62, 0), "aarch64": (b"\x7fELF\x02", 183, 0), "armhf": (b"\x7fELF\x01", 40, 4)}
 
 
 class Linux:
@@ -233,10 +232,12 @@ class LinuxRows(unittest.TestCase):
         folder = os.path.join(RELEASE, machine, os.listdir(os.path.join(RELEASE, machine))[0])
         w = s.World(tempfile.mkdtemp(prefix="brax-", dir=OLD + "/tmp"), Linux, "home",
                     [os.path.join(folder, p) for p in (s.S, s.SS)], os.path.join(folder, "7za"))
+        bits, number, *abi = s.RELEASE_MACHINES[machine].split(",")
         for program in (s.S, s.SS, "7za"):
             elf = w.read("ship/" + program)[:52]
-            self.assertEqual((elf[:5], int.from_bytes(elf[18:20], "little"), elf[37] & 4 if elf[4] == 1 else 0),
-                             ELF[machine], program + " is not for " + machine)
+            found = (elf[:4], elf[4] * 32, int.from_bytes(elf[18:20], "little"), elf[37] & 4 if elf[4] == 1 else 0)
+            self.assertEqual(found, (b"\x7fELF", int(bits), int(number), 4 * (abi == ["hard"])),
+                             program + " is not for " + machine)
         return w
 
     def test_rows(self):

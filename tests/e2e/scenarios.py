@@ -522,7 +522,9 @@ def editor_started(t, w, r):
 # How a Setup run ends: the boxes, the paths that may change and the check.
 ENDS = {"installed": (INSTALLED, [CLIENT, PACK], client_installed), "no jar": (warn("no vanilla jar"), [], None),
         "not found": (EDIT_NO, [INI], holds(INI, lambda w: ("minecraft_path=" + w.p.name(w.game) + w.p.sep).encode()))}
-RELEASE_MACHINES = ("x86_64", "aarch64", "armhf")  # as uname -m names them, but armhf (armv7l)
+# The release's Linux machines, by name (scripts/machines): the ELF class, machine and float ABI of their programs
+RELEASE_MACHINES = dict(line.split()[0:6:5] for line in subprocess.run([os.path.join(os.path.dirname(
+    __file__), "..", "..", "scripts", "machines")], stdout=subprocess.PIPE, text=True, check=True).stdout.splitlines())
 
 # --- The table ---------------------------------------------------------------------------
 ROWS = [
