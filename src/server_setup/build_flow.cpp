@@ -56,11 +56,12 @@ void BuildServerFolder() {
     AbortWithMessage(kNoChanges);
   // 4.-6. What must lie beside the program. Missing from a temporary folder,
   //       the archiver was left in the archive the program was started from.
-  if (!FileExists(kArchiverName) && IsInTemporaryFolder(ProgramFolder()))
-    AbortWithMessage(StartedFromArchiveText(kServerInstallerName) + kNoChanges);
   if (!FileExists(kArchiverName))
-    AbortWithMessage(std::string("Cannot find the ") + kArchiverName +
-                     "! It must be in the same location as this program.\r\n\r\n" + kNoChanges);
+    AbortWithMessage((IsInTemporaryFolder(ProgramFolder())
+                          ? StartedFromArchiveText(kServerInstallerName)
+                          : std::string("Cannot find the ") + kArchiverName +
+                                "! It must be in the same location as this program.\r\n\r\n") +
+                     kNoChanges);
   if (!FileExists(paths.vanillaJar))
     AbortWithMessage(
         "Cannot find vanilla 1.6.4.jar! It must be in the same location as this "

@@ -141,12 +141,13 @@ void RunSetup() {
 
   // 8. The checks. An archiver missing from a temporary folder was left in
   //    the archive the program was started from.
-  if (!FileExists(kArchiverName) && IsInTemporaryFolder(ProgramFolder()))
-    AbortWithMessage(StartedFromArchiveText(kDesktopInstallerName) + kNoChanges);
-  CheckOrAbort(FileExists(kArchiverName),
-               std::string("Cannot find the ") + kArchiverName +
-                   " archiving program! It must be in the same location as this program.\r\n\r\n" +
-                   kNoChanges);
+  if (!FileExists(kArchiverName))
+    AbortWithMessage((IsInTemporaryFolder(ProgramFolder())
+                          ? StartedFromArchiveText(kDesktopInstallerName)
+                          : std::string("Cannot find the ") + kArchiverName +
+                                " archiving program! It must be in the same location as this "
+                                "program.\r\n\r\n") +
+                     kNoChanges);
   CheckOrAbort(FolderExists(paths.sourceFolder),
                "Cannot find the location of the 1.6.4-BRAX folder!\r\n\r\n" + kManual);
   CheckOrAbort(FileExists(paths.sourceFolder + resourcePack) || serverEdition,
