@@ -3,6 +3,7 @@
 
 #include "message_box.h"
 #include "system_library_windows.h"
+#include "text_windows.h"
 
 const char kDialogTitle[] = "Brax Overhaul 1.6.4 Installer";
 
@@ -13,6 +14,8 @@ int ShowMessageBox(const std::string &text, BoxKind kind) {
     case BoxKind::kInformation: style |= MB_OK | MB_ICONINFORMATION; break;  // 0x10040
     case BoxKind::kQuestion: style |= MB_YESNO | MB_ICONINFORMATION; break;  // 0x10044
   }
-  static auto *const show = SystemFunction<decltype(MessageBoxA)>("user32.dll", "MessageBoxA");
-  return show != nullptr ? show(nullptr, text.c_str(), kDialogTitle, style) : 0;
+  static auto *const show = SystemFunction<decltype(MessageBoxW)>("user32.dll", "MessageBoxW");
+  return show != nullptr
+             ? show(nullptr, WideFromUtf8(text).c_str(), WideFromUtf8(kDialogTitle).c_str(), style)
+             : 0;
 }

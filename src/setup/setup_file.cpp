@@ -156,7 +156,7 @@ bool ReadSetupFile(std::string &gameFolder) {
   // 1. Only a file that counts is read: no folder, device or fifo.
   if (!FileExists(kSetupFileName)) return false;
   // 2. Opened as bytes; both line ends are handled here on every platform.
-  std::FILE *file = std::fopen(kSetupFileName, "rb");
+  std::FILE *file = OpenFile(kSetupFileName, "rb");
   if (file == nullptr) return false;
   // 3. Line by line, so that a huge file costs no more than its longest line.
   SetupReading reading;
@@ -177,9 +177,10 @@ bool ReadSetupFile(std::string &gameFolder) {
 void WriteSetupFile(const std::string &gameFolder) {
   // 1. The line, with the example when there is no folder to show.
   const std::string text =
-      std::string(kKey) + "=" + (gameFolder.empty() ? std::string(kExampleGameFolder) : gameFolder);
-  // 2.-4. Bytes only: no line end, no byte-order mark.
-  std::FILE *file = std::fopen(kSetupFileName, "wb");
+      SetupFileBytes(std::string(kKey) + "=" +
+                     (gameFolder.empty() ? std::string(kExampleGameFolder) : gameFolder));
+  // 2.-4. Those bytes only: no line end.
+  std::FILE *file = OpenFile(kSetupFileName, "wb");
   if (file == nullptr) return;
   std::fwrite(text.data(), 1, text.size(), file);
   std::fclose(file);

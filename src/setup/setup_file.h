@@ -24,7 +24,8 @@ bool FindGameFolder(const std::string &text, std::string &value);
 bool ReadSetupFile(std::string &gameFolder);
 
 // Writes "minecraft_path=" + the game folder (the example value when it is
-// empty), with no line end. A file that cannot be written is left alone.
+// empty), with no line end, in the bytes SetupFileBytes gives. A file that
+// cannot be written is left alone.
 void WriteSetupFile(const std::string &gameFolder);
 
 // Opens setup.ini in the user's editor and returns at once.
@@ -41,3 +42,8 @@ std::vector<std::string> GameFolderPlaces();
 // UTF-8, then replaces %NAME%; Linux replaces a leading "~", $NAME and
 // ${NAME}. A variable that is not set stays as written.
 std::string SetupValueToPath(const std::string &value);
+
+// The bytes setup.ini is written in for a line of UTF-8, as the system's own
+// editor reads them: Windows writes the legacy code page when every character
+// fits it, else UTF-8 after a byte-order mark; Linux writes the line as it is.
+std::string SetupFileBytes(const std::string &text);

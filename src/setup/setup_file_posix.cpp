@@ -57,6 +57,8 @@ std::string SetupValueToPath(const std::string &value) {
   return path;
 }
 
+std::string SetupFileBytes(const std::string &text) { return text; }
+
 void EditSetupFile() {
   // Only a desktop session has an editor to show; elsewhere nothing opens.
   if (ReadEnvironment("DISPLAY").empty() && ReadEnvironment("WAYLAND_DISPLAY").empty()) return;

@@ -3,12 +3,13 @@
 // shellapi.h needs windows.h first.
 #include <shellapi.h>
 
-#include <cstdlib>
+#include <cwchar>
 #include <vector>
 
 #include "operations.h"
 #include "setup_file.h"
 #include "system_library_windows.h"
+#include "text_windows.h"
 
 namespace {
 
@@ -18,28 +19,43 @@ bool IsValidUtf8(const std::string &text) {
          text.empty();
 }
 
-// The system's own ANSI code page, which GetACP() no longer tells once the
-// manifest has made UTF-8 the process's code page.
+// The system's own ANSI code page, the one its Notepad reads a file without
+// a mark in; GetACP() no longer tells it once the manifest has made UTF-8 the
+// process's code page.
 UINT LegacyCodePage() {
-  char digits[8] = {};
-  if (GetLocaleInfoA(LOCALE_SYSTEM_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE, digits, sizeof digits) >
-      0) {
-    UINT page = static_cast<UINT>(std::atoi(digits));
+  wchar_t digits[8] = {};
+  if (GetLocaleInfoW(LOCALE_SYSTEM_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE, digits, 8) > 0) {
+    UINT page = static_cast<UINT>(std::wcstoul(digits, nullptr, 10));
     if (page != 0) return page;
   }
   return 1252;
 }
 
-std::string Convert(const std::string &text, UINT from, UINT to) {
-  int wide = MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+// A value in the legacy code page, in UTF-8; as it is when it is not.
+std::string FromLegacy(const std::string &text) {
+  const UINT page = LegacyCodePage();
+  const int length = static_cast<int>(text.size());
+  int wide = MultiByteToWideChar(page, 0, text.data(), length, nullptr, 0);
   if (wide <= 0) return text;
   std::vector<wchar_t> utf16(static_cast<std::size_t>(wide));
-  MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), utf16.data(), wide);
-  int bytes = WideCharToMultiByte(to, 0, utf16.data(), wide, nullptr, 0, nullptr, nullptr);
-  if (bytes <= 0) return text;
-  std::string result(static_cast<std::size_t>(bytes), '\0');
-  WideCharToMultiByte(to, 0, utf16.data(), wide, &result[0], bytes, nullptr, nullptr);
-  return result;
+  MultiByteToWideChar(page, 0, text.data(), length, utf16.data(), wide);
+  return Utf8FromWide(utf16.data(), wide);
+}
+
+// The UTF-8 text in the legacy code page, when every character has its own
+// place there (no best fit: "Ł" must not become "L"); false otherwise.
+bool ToLegacy(const std::string &text, std::string &legacy) {
+  const std::wstring wide = WideFromUtf8(text);
+  const UINT page = LegacyCodePage();
+  const int length = static_cast<int>(wide.size());
+  BOOL lost = FALSE;
+  int bytes = WideCharToMultiByte(page, WC_NO_BEST_FIT_CHARS, wide.data(), length, nullptr, 0,
+                                  nullptr, &lost);
+  if (bytes <= 0 || lost) return false;
+  legacy.assign(static_cast<std::size_t>(bytes), '\0');
+  WideCharToMultiByte(page, WC_NO_BEST_FIT_CHARS, wide.data(), length, &legacy[0], bytes, nullptr,
+                      &lost);
+  return !lost;
 }
 
 // %NAME% pairs, the name in any case, as the address bar reads them.
@@ -49,10 +65,10 @@ std::string ExpandVariables(const std::string &value) {
   for (std::size_t open; (open = value.find('%', at)) != std::string::npos;) {
     const std::size_t close = value.find('%', open + 1);
     if (close == std::string::npos) break;
-    const char *set =
-        close > open + 1 ? std::getenv(value.substr(open + 1, close - open - 1).c_str()) : nullptr;
-    path += value.substr(at, open - at) +
-            (set != nullptr ? std::string(set) : value.substr(open, close - open + 1));
+    std::string set;
+    const bool known =
+        close > open + 1 && ReadEnvironmentVariable(value.substr(open + 1, close - open - 1), set);
+    path += value.substr(at, open - at) + (known ? set : value.substr(open, close - open + 1));
     at = close + 1;
   }
   return path + value.substr(at);
@@ -71,23 +87,30 @@ std::vector<std::string> GameFolderPlaces() {
   return places;
 }
 
-// setup.ini holds UTF-8 now; a value that is not was saved in the legacy code
-// page by an older installer or editor.
+// A value that is not UTF-8 was saved in the legacy code page: by Notepad
+// before Windows 10 1903, an older installer, or ourselves.
 std::string SetupValueToPath(const std::string &value) {
-  const bool legacy = GetACP() == CP_UTF8 && !IsValidUtf8(value);
-  return ExpandVariables(legacy ? Convert(value, LegacyCodePage(), CP_UTF8) : value);
+  return ExpandVariables(IsValidUtf8(value) ? value : FromLegacy(value));
+}
+
+std::string SetupFileBytes(const std::string &text) {
+  // Where the legacy bytes also read as UTF-8 (only letters such as "Ã©"),
+  // the mark keeps the second run from taking them for it.
+  std::string legacy;
+  if (ToLegacy(text, legacy) && (legacy == text || !IsValidUtf8(legacy))) return legacy;
+  return "\xEF\xBB\xBF" + text;
 }
 
 void EditSetupFile() {
-  static auto *const open = SystemFunction<decltype(ShellExecuteA)>("shell32.dll", "ShellExecuteA");
+  static auto *const open = SystemFunction<decltype(ShellExecuteW)>("shell32.dll", "ShellExecuteW");
   if (open == nullptr) return;
   // 1. The file beside the program, by its full path: the editor may start in
   //    any folder.
-  const std::string file = ProgramFolder() + kSetupFileName;
+  const std::wstring file = WideFromUtf8(ProgramFolder() + kSetupFileName);
   // 2. Its editor. Where the file's type has no "edit" verb (as in Wine's
   //    prefix, or after another program took .ini files), its default verb,
   //    so that the player still sees the file.
-  HINSTANCE shown = open(nullptr, "edit", file.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  HINSTANCE shown = open(nullptr, L"edit", file.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
   if (reinterpret_cast<INT_PTR>(shown) == SE_ERR_NOASSOC)
     open(nullptr, nullptr, file.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }

@@ -7,6 +7,7 @@
 // the process.
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,9 @@ bool CreateFolder(const std::string &path);
 
 // Deletes one file; true when it was deleted.
 bool RemoveFile(const std::string &path);
+
+// Opens a file as std::fopen does ("rb", "wb"); null when it cannot.
+std::FILE *OpenFile(const std::string &path, const char *mode);
 
 // Removes what killed archiver runs left beside `archive`: the temporary
 // copies named as it is, + ".tmp" and perhaps decimal digits. Nothing else is

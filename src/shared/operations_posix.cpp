@@ -188,6 +188,10 @@ bool CreateFolder(const std::string &path) { return mkdir(path.c_str(), 0777) ==
 
 bool RemoveFile(const std::string &path) { return unlink(path.c_str()) == 0; }
 
+std::FILE *OpenFile(const std::string &path, const char *mode) {
+  return std::fopen(path.c_str(), mode);
+}
+
 bool CopyFileReplacing(const std::string &source, const std::string &destination) {
   // 1. The source, a regular file.
   int in = open(source.c_str(), O_RDONLY | O_CLOEXEC);

@@ -7,9 +7,11 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
 
 #include "operations.h"
 #include "system_library_windows.h"
+#include "text_windows.h"
 
 const char kPathSeparator[] = "\\";
 const char kArchiverName[] = "7za.exe";
@@ -27,26 +29,6 @@ std::string RemoveFolderCommand(const std::string &folder) {
 namespace {
 
 constexpr DWORD kPathBuffer = 260;  // MAX_PATH, zero included
-
-// The system's limit counts characters, the ANSI calls' buffers bytes: read the
-// wide form and convert to the ANSI code page, UTF-8 where the manifest is
-// honoured, so that a path of many-byte characters is not cut short.
-std::string FromWide(const wchar_t *text, int length) {
-  int size = WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
-  if (size <= 0) return "";
-  std::string result(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text, length, &result[0], size, nullptr, nullptr);
-  return result;
-}
-
-// The same way back, for the wide calls.
-std::wstring ToWide(const std::string &text) {
-  int size = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  if (size <= 0) return L"";
-  std::wstring result(static_cast<std::size_t>(size), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &result[0], size);
-  return result;
-}
 
 // The long form of an existing path: TEMP often holds "C:\Users\JOHNSM~1\...",
 // while the program's path is given in long names.
@@ -72,27 +54,94 @@ bool searchRestricted = false;
 // at least leaves the search, and our own loads name the full path.
 [[gnu::constructor(101)]] void RestrictLibrarySearch() {
   using Restrict = BOOL(WINAPI *)(DWORD);
-  FARPROC found = GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories");
+  FARPROC found = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories");
   Restrict restrictSearch = reinterpret_cast<Restrict>(reinterpret_cast<void (*)()>(found));
   searchRestricted = restrictSearch != nullptr && restrictSearch(LOAD_LIBRARY_SEARCH_SYSTEM32);
-  if (!searchRestricted) SetDllDirectoryA("");
+  if (!searchRestricted) SetDllDirectoryW(L"");
+}
+
+// The console's input mode as the program found it, while QuickEdit is off.
+HANDLE consoleInput = nullptr;
+DWORD foundMode = 0;
+
+void RestoreConsoleMode() {
+  if (consoleInput != nullptr) SetConsoleMode(consoleInput, foundMode);
+}
+
+// Ctrl+C and Ctrl+Break end the process without the runtime's exit handlers.
+BOOL WINAPI RestoreOnInterrupt(DWORD event) {
+  if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) RestoreConsoleMode();
+  return FALSE;
+}
+
+// QuickEdit turns a click in the console into a selection that holds every
+// write to it, the archiver's and the prompts', until Esc: the build looks
+// hung. Off while the program runs, for the archiver and cmd too, which share
+// the console; a pipe or a file as input is no console and stays as it is.
+[[gnu::constructor(102)]] void QuickEditOff() {
+  HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  DWORD mode = 0;
+  if (input == nullptr || input == INVALID_HANDLE_VALUE || !GetConsoleMode(input, &mode)) return;
+  if (!SetConsoleMode(input, (mode | ENABLE_EXTENDED_FLAGS) & ~DWORD{ENABLE_QUICK_EDIT_MODE}))
+    return;
+  consoleInput = input;
+  foundMode = mode;
+  std::atexit(RestoreConsoleMode);
+  SetConsoleCtrlHandler(RestoreOnInterrupt, TRUE);
 }
 
 }  // namespace
 
-FARPROC SystemProcedure(const char *library, const char *name) {
+std::wstring WideFromUtf8(const std::string &text) {
+  const int length = static_cast<int>(text.size());
+  int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), length, nullptr, 0);
+  if (size <= 0) return L"";
+  std::wstring result(static_cast<std::size_t>(size), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), length, &result[0], size);
+  return result;
+}
+
+std::string Utf8FromWide(const wchar_t *text, int length) {
+  if (length < 0) length = static_cast<int>(std::wcslen(text));
+  int size = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
+  if (size <= 0) return "";
+  std::string result(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, length, &result[0], size, nullptr, nullptr);
+  return result;
+}
+
+bool ReadEnvironmentVariable(const std::string &name, std::string &value) {
+  const std::wstring wide = WideFromUtf8(name);
+  if (wide.empty()) return false;
+  // The size asked for includes the zero; a value that grew meanwhile is read again.
+  std::wstring buffer(64, L'\0');
+  for (;;) {
+    SetLastError(ERROR_SUCCESS);
+    DWORD length =
+        GetEnvironmentVariableW(wide.c_str(), &buffer[0], static_cast<DWORD>(buffer.size()));
+    if (length == 0 && GetLastError() == ERROR_ENVVAR_NOT_FOUND) return false;
+    if (length < buffer.size()) {
+      value = Utf8FromWide(buffer.data(), static_cast<int>(length));
+      return true;
+    }
+    buffer.assign(length, L'\0');
+  }
+}
+
+FARPROC SystemProcedure(const char *library, const char *procedure) {
   HMODULE module = nullptr;
+  const std::wstring name = WideFromUtf8(library);
   if (searchRestricted) {
-    module = LoadLibraryExA(library, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    module = LoadLibraryExW(name.c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
   } else {
     // Named by its full path, the library's own imports come from its folder.
-    char folder[kPathBuffer];
-    UINT length = GetSystemDirectoryA(folder, kPathBuffer);
+    wchar_t folder[kPathBuffer];
+    UINT length = GetSystemDirectoryW(folder, kPathBuffer);
     if (length > 0 && length < kPathBuffer)
-      module = LoadLibraryExA((std::string(folder, length) + "\\" + library).c_str(), nullptr,
+      module = LoadLibraryExW((std::wstring(folder, length) + L"\\" + name).c_str(), nullptr,
                               LOAD_WITH_ALTERED_SEARCH_PATH);
   }
-  return module != nullptr ? GetProcAddress(module, name) : nullptr;
+  return module != nullptr ? GetProcAddress(module, procedure) : nullptr;
 }
 
 std::string ProgramFolder() {
@@ -100,7 +149,7 @@ std::string ProgramFolder() {
   wchar_t buffer[kPathBuffer];
   DWORD length = GetModuleFileNameW(nullptr, buffer, kPathBuffer);
   std::string path;
-  if (length > 0 && length < kPathBuffer) path = FromWide(buffer, length);
+  if (length > 0 && length < kPathBuffer) path = Utf8FromWide(buffer, static_cast<int>(length));
   // 2. Cut at the last backslash.
   std::size_t last = path.rfind('\\');
   std::string folder = last == std::string::npos ? "" : path.substr(0, last);
@@ -117,12 +166,12 @@ std::vector<std::string> FindFiles(const std::string &pattern) {
   // The volume label (0x08) and device (0x40) bits have no _A_ names here.
   const unsigned kNotAFile = _A_HIDDEN | _A_SYSTEM | 0x08 | _A_SUBDIR | 0x40;
   std::vector<std::string> names;
-  _finddata_t entry;
-  intptr_t search = _findfirst(pattern.c_str(), &entry);
+  _wfinddata_t entry;
+  intptr_t search = _wfindfirst(WideFromUtf8(pattern).c_str(), &entry);
   if (search == -1) return names;
   do {
-    if ((entry.attrib & kNotAFile) == 0) names.push_back(entry.name);
-  } while (_findnext(search, &entry) == 0);
+    if ((entry.attrib & kNotAFile) == 0) names.push_back(Utf8FromWide(entry.name));
+  } while (_wfindnext(search, &entry) == 0);
   _findclose(search);
   return names;
 }
@@ -131,17 +180,21 @@ std::string CurrentFolder() {
   wchar_t buffer[kPathBuffer];
   DWORD length = GetCurrentDirectoryW(kPathBuffer, buffer);
   if (length == 0 || length >= kPathBuffer) return "";
-  return FromWide(buffer, length);
+  return Utf8FromWide(buffer, static_cast<int>(length));
 }
 
-bool ChangeFolder(const std::string &path) { return _chdir(path.c_str()) == 0; }
+bool ChangeFolder(const std::string &path) { return _wchdir(WideFromUtf8(path).c_str()) == 0; }
 
-bool CreateFolder(const std::string &path) { return _mkdir(path.c_str()) == 0; }
+bool CreateFolder(const std::string &path) { return _wmkdir(WideFromUtf8(path).c_str()) == 0; }
 
-bool RemoveFile(const std::string &path) { return DeleteFileA(path.c_str()) != 0; }
+bool RemoveFile(const std::string &path) { return DeleteFileW(WideFromUtf8(path).c_str()) != 0; }
+
+std::FILE *OpenFile(const std::string &path, const char *mode) {
+  return _wfopen(WideFromUtf8(path).c_str(), WideFromUtf8(mode).c_str());
+}
 
 bool CopyFileReplacing(const std::string &source, const std::string &destination) {
-  return CopyFileA(source.c_str(), destination.c_str(), FALSE) != 0;
+  return CopyFileW(WideFromUtf8(source).c_str(), WideFromUtf8(destination).c_str(), FALSE) != 0;
 }
 
 bool IsInTemporaryFolder(const std::string &folder) {
@@ -152,7 +205,7 @@ bool IsInTemporaryFolder(const std::string &folder) {
   std::wstring temporary = LongForm(std::wstring(buffer, length));
   if (temporary.empty() || temporary.back() != L'\\') temporary += L'\\';
   // 2. The folder, in long names too.
-  const std::wstring inside = LongForm(ToWide(folder));
+  const std::wstring inside = LongForm(WideFromUtf8(folder));
   // 3. Below it at any depth, letters compared as the file system does.
   const int size = static_cast<int>(temporary.size());
   return inside.size() >= temporary.size() &&
@@ -172,23 +225,24 @@ int RunCommand(const std::string &program, const std::string &arguments) {
   if (program.empty()) return -1;
   // 2. A path with a space takes its short form; without one nothing starts,
   //    so that no other program is run in its place.
-  std::string path = program;
-  if (path.find(' ') != std::string::npos) {
-    char shortPath[kPathBuffer];
-    DWORD length = GetShortPathNameA(program.c_str(), shortPath, kPathBuffer);
+  std::wstring path = WideFromUtf8(program);
+  if (path.find(L' ') != std::wstring::npos) {
+    wchar_t shortPath[kPathBuffer];
+    DWORD length = GetShortPathNameW(path.c_str(), shortPath, kPathBuffer);
     if (length == 0 || length >= kPathBuffer) return -1;
     path.assign(shortPath, length);
-    if (path.find(' ') != std::string::npos) return -1;
+    if (path.find(L' ') != std::wstring::npos) return -1;
   }
   // 3.-6. The runtime joins the two texts with one space, runs the file
   // itself (no search path) and waits for it.
-  intptr_t code = _spawnl(_P_WAIT, path.c_str(), path.c_str(), arguments.c_str(), nullptr);
+  const std::wstring line = WideFromUtf8(arguments);
+  intptr_t code = _wspawnl(_P_WAIT, path.c_str(), path.c_str(), line.c_str(), nullptr);
   return static_cast<int>(code);
 }
 
 int RunShellCommand(const std::string &commandLine) {
   // 1. Nothing to run.
-  const std::wstring command = ToWide(commandLine);
+  const std::wstring command = WideFromUtf8(commandLine);
   if (command.empty()) return -1;
   // 2. The system's own interpreter: COMSPEC, or a cmd.exe beside the program
   //    or in the current folder, could name any program.
@@ -216,9 +270,8 @@ int RunShellCommand(const std::string &commandLine) {
 }
 
 std::string ReadEnvironment(const std::string &name) {
-  if (name.empty()) return "";
-  const char *value = std::getenv(name.c_str());
-  return value != nullptr ? std::string(value) : std::string();
+  std::string value;
+  return ReadEnvironmentVariable(name, value) ? value : std::string();
 }
 
 void WriteToConsole(const std::string &text) {

@@ -15,7 +15,7 @@
 // null when either is missing.
 FARPROC SystemProcedure(const char *library, const char *name);
 
-// The same, as a pointer to `Function`: SystemFunction<decltype(MessageBoxA)>.
+// The same, as a pointer to `Function`: SystemFunction<decltype(MessageBoxW)>.
 template <typename Function>
 Function *SystemFunction(const char *library, const char *name) {
   return reinterpret_cast<Function *>(reinterpret_cast<void (*)()>(SystemProcedure(library, name)));

@@ -488,6 +488,16 @@ def archiver_ran(program, *steps): return lambda t, w, r: t.assertEqual(w.read(L
 def terminal_restored(t, w, r): t.assertTrue(r.mode and r.mode & 0o12 == 0o12, "ICANON and ECHO not back: %r" % r.mode)
 
 
+def quick_edit_kept(piped):
+    """The console's mode as the stand-in archiver found it before ServerSetup (QuickEdit 0x40 and the extended flags
+    0x80 on, as in a new console), in both runs inside it (QuickEdit off; untouched with keys from a pipe), after it."""
+    def check(t, w, r):
+        found = [int(line.split()[1], 16) for line in w.read("ship/console.log").decode().splitlines()]
+        inside = found[0] if piped else found[0] & ~0x40
+        t.assertEqual((found[0] & 0xC0, found), (0xC0, [found[0], inside, inside, found[0]]))
+    return check
+
+
 def copied_first(*names):
     """The failed step came after the jar (still vanilla) and these scripts."""
     return all_of(lambda t, w, r: t.assertEqual(sp.jar_entries(w.path(HDS_JAR)), sp.VANILLA_ENTRIES),
@@ -676,6 +686,10 @@ ROWS = [
      registered("cmd.exe", "HKCU\\Environment", ("add", "", "/v", "COMSPEC", "/d", "cmd.exe"))), "yy",
      [WY, PY, DONE], [CLIENT, PACK], client_installed),
     ("Cyrillic user folder", "W", S, lambda w: w.p.user(w, "Иван Петров"), "y", *ENDS["installed"]),
+    ("Chinese user folder", "W", S, lambda w: w.p.user(w, "张伟"), "y", *ENDS["installed"]),
+    ("copy failure with a Cyrillic path", "W", S, (lambda w: w.p.user(w, "Иван Петров"), missing(
+        "ship/1.6.4-BRAX/1.6.4-BRAX.json")), "y", warn(copy_failed("1.6.4-BRAX/1.6.4-BRAX.json", CLIENT +
+                                                                   "/1.6.4-BRAX.json")), [CLIENT], None),
     ("setup.ini with a UTF-8 mark", "LW", S, game_in_ini("elsewhere/mc", "utf-8-sig"), "y", *ENDS["installed"]),
     ("setup.ini in UTF-16 LE with CR LF", "LW", S, game_in_ini("elsewhere/mc", "utf-16"), "y", *ENDS["installed"]),
     ("setup.ini in UTF-16 BE", "LW", S, game_in_ini("elsewhere/mc", "utf-16-be", "\ufeff"), "y", *ENDS["installed"]),
@@ -683,8 +697,10 @@ ROWS = [
     ("Cyrillic game folder in a UTF-8 setup.ini", "W", S, game_in_ini("Игры/mc"), "y", *ENDS["installed"]),
     ("Cyrillic game folder in a legacy (1251) setup.ini", "W", S, (game_in_ini("Игры/mc", encoding="cp1251"),
      attr(env={"LC_ALL": "ru_RU.UTF-8"})), "y", *ENDS["installed"]),
-    ("Cyrillic game folder missing: setup.ini in UTF-8", "W", S, (lambda w: w.p.user(w, "Иван"), missing("~")), "yn",
-     EDIT_NO, [INI], holds(INI, lambda w: ("minecraft_path=" + w.p.name(w.game) + "\\").encode())),
+    # Written in the legacy code page where the name fits it, else in UTF-8 after a mark; read back by the next run
+    *[("%s game folder missing: setup.ini written, read back" % script, "W", S, (lambda w, n=name: w.p.user(w, n),
+       moved_game("elsewhere")), "yn", EDIT_NO, None, lambda t, w, r: w.p.read_back(t, w))
+      for script, name in [("Cyrillic", "Иван"), ("Latin", "José Müller"), ("Chinese", "张伟")]],
     # Libraries planted beside the programs and where they start: no row allows the mark one leaves when loaded
     ("planted libraries: a client install", "W", S, planted, "y", *ENDS["installed"]),
     ("planted libraries: an overwrite", "W", S, (planted, earlier(CLIENT)), "yy", [WY, PY, DONE], [CLIENT, PACK],
@@ -812,6 +828,10 @@ ROWS = [
      [("[y/n]", ["Y", "Enter", "F1", "Up", "n"]), ("Press any key", ["F1"])], ["terms", "n", "refused"], [], None),
     ("first build; an arrow ends the wait", "con", SS, None, [("[y/n]", ["y"]), ("Press any key", ["Down"])],
      TERMS_Y + BUILT, [HDS], server_installed(HDS)),
+    *[("QuickEdit off for the archiver, back after; keys " + how, "con", SS, (stand_in(0, 0), lambda w, k=keys:
+       w.p.quick_edit(w, k)), typed, TERMS_Y + BUILT, [HDS, LOG, "ship/console.log"], quick_edit_kept(keys))
+      for how, keys, typed in [("typed", "", [("[y/n]", ["y"]), ("Press any key", ["Enter"])]),
+                               ("from a pipe: untouched", "y", [])]],
     ("update: N is no answer, y is", "con", SS, earlier_build, [("[y/n]", ["y"]), ("update it?", ["N", "y"]),
      ("Press any key", ["Enter"])], TERMS_Y + ["update", "y"] + BUILT, [HDS],
      server_installed(HDS, "server.properties")),

@@ -1,6 +1,7 @@
 // Stands in for 7za.exe where a test needs the archiver to fail, or for an editor or cmd.exe:
 // appends its command line, as it arrived, to archiver.log beside itself and exits with the
-// code codes.txt beside itself gives its first argument ("d 2", "a 7").
+// code codes.txt beside itself gives its first argument ("d 2", "a 7"). Where console.log is beside
+// it, appends the input mode of the console it shares there (0 without one).
 #include <windows.h>
 
 #include <cstdio>
@@ -14,6 +15,16 @@ int main(int argc, char **argv) {
   FILE *log = std::fopen((folder + "archiver.log").c_str(), "ab");
   std::fprintf(log, "%s\n", GetCommandLineA());
   std::fclose(log);
+  if (FILE *modes = std::fopen((folder + "console.log").c_str(), "r+b")) {
+    DWORD mode = 0;
+    GetConsoleMode(
+        CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr),
+        &mode);
+    std::fseek(modes, 0, SEEK_END);
+    std::fprintf(modes, "archiver %#lx\n", static_cast<unsigned long>(mode));
+    std::fclose(modes);
+  }
   FILE *codes = std::fopen((folder + "codes.txt").c_str(), "rb");
   char command[16];
   int value = 0, code = 0;
