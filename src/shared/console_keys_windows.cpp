@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "console_keys.h"
+#include "text_windows.h"
 
 namespace {
 
@@ -62,8 +63,9 @@ bool IsLoneModifier(WORD virtualKey) {
 void AppendKeyEvent(const KEY_EVENT_RECORD &key) {
   if (!key.bKeyDown || IsLoneModifier(key.wVirtualKeyCode)) return;
   std::string value;
-  if (key.uChar.AsciiChar != 0)
-    value = std::string(1, key.uChar.AsciiChar);
+  // The character it types, in UTF-8 whatever the console's code page.
+  if (key.uChar.UnicodeChar != 0)
+    value = Utf8FromWide(&key.uChar.UnicodeChar, 1);
   else
     value = std::string{'\xff', static_cast<char>(key.wVirtualScanCode)};
   for (WORD i = 0; i < (key.wRepeatCount > 0 ? key.wRepeatCount : 1); ++i) AppendKey(value);
@@ -74,9 +76,9 @@ void LookAtConsoleEvents() {
   WaitForSingleObject(input, 0);
   INPUT_RECORD events[64];
   DWORD waiting = 0;
-  while (PeekConsoleInputA(input, events, 64, &waiting) && waiting > 0) {
+  while (PeekConsoleInputW(input, events, 64, &waiting) && waiting > 0) {
     DWORD taken = 0;
-    if (!ReadConsoleInputA(input, events, waiting, &taken)) return;
+    if (!ReadConsoleInputW(input, events, waiting, &taken)) return;
     for (DWORD i = 0; i < taken; ++i)
       if (events[i].EventType == KEY_EVENT) AppendKeyEvent(events[i].Event.KeyEvent);
   }

@@ -97,10 +97,8 @@ int wmain(int argc, wchar_t **argv) {
         WideCharToMultiByte(CP_UTF8, 0, wide, length, text, sizeof text, nullptr, nullptr);
     const bool question = GetDlgItem(box, IDYES) != nullptr;
     const bool yes = next < answers.size() && answers[next++] == L'y';
-    std::fprintf(log, "box %s %s %s %d\n", IconKind(box).c_str(), question ? "yesno" : "ok",
-                 !question ? "OK"
-                 : yes     ? "Yes"
-                           : "No",
+    const char *answer = !question ? "OK" : yes ? "Yes" : "No";
+    std::fprintf(log, "box %s %s %s %d\n", IconKind(box).c_str(), question ? "yesno" : "ok", answer,
                  bytes);
     std::fwrite(text, 1, static_cast<std::size_t>(bytes), log);
     std::fputc('\n', log);

@@ -17,11 +17,9 @@ int main(int argc, char **argv) {
   std::fclose(log);
   if (FILE *modes = std::fopen((folder + "console.log").c_str(), "r+b")) {
     DWORD mode = 0;
-    GetConsoleMode(
-        CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    nullptr, OPEN_EXISTING, 0, nullptr),
-        &mode);
     std::fseek(modes, 0, SEEK_END);
+    GetConsoleMode(
+        CreateFileW(L"CONIN$", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, 0), &mode);
     std::fprintf(modes, "archiver %#lx\n", static_cast<unsigned long>(mode));
     std::fclose(modes);
   }
