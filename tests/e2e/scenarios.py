@@ -50,6 +50,7 @@ def texts(p):
              "Do you agree to these terms?")
     launcher, scripts = ("Minecraft.exe launcher", "batch file") if p.sep == "\\" else (
         "Minecraft launcher", "start-up scripts of bash_scripts.tar")  # each platform's own words
+    mc = ".minecraft" + p.sep
     t = {  # Setup's boxes
         "welcome": "This program will install the Brax Overhaul (BRAX) mod for Minecraft 1.6.4.\r\n\r\n" + terms,
         "no changes": nc.replace(". ", ".\r\n\r\n"),
@@ -69,11 +70,9 @@ def texts(p):
                        "\r\n%s" % (p.za, nc.replace(". ", ".\r\n\r\n")),
         "no source": "Cannot find the location of the 1.6.4-BRAX folder!\r\n\r\n" + manual,
         "no pack": "Cannot find the location of the BRAX Resource Pack!\r\n\r\n" + manual,
-        "no versions": "Cannot find the location of your .minecraft%sversions folder!\r\n\r\n" % p.sep + manual,
-        "no resourcepacks": "Cannot find the location of your .minecraft%sresourcepacks folder!\r\n\r\n" % p.sep +
-                            manual,
-        "no vanilla folder": "Cannot find the location of your .minecraft%sversions%s1.6.4 folder!\r\n\r\n" % (
-            p.sep, p.sep) + vanilla,
+        "no versions": "Cannot find the location of your %sversions folder!\r\n\r\n" % mc + manual,
+        "no resourcepacks": "Cannot find the location of your %sresourcepacks folder!\r\n\r\n" % mc + manual,
+        "no vanilla folder": "Cannot find the location of your %s1.6.4 folder!\r\n\r\n" % (mc + "versions" + p.sep) + vanilla,
         "no vanilla jar": "Cannot find the jar file for vanilla Minecraft 1.6.4!\r\n\r\n" + vanilla,
         "not removed": "Was not able to fully remove your previous installation of BRAX!\r\n\r\nProceed with manual "
                        "installation.",
