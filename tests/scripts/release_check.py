@@ -37,8 +37,7 @@ class Release(unittest.TestCase):
         for download in downloads:
             with self.subTest(download):
                 folder = re.sub(r"\.(zip|tar\.gz)$", "", download)
-                audience, platform = folder.split("-")[2:4]
-                windows = platform == "windows"
+                audience, windows = folder.split("-")[2], folder.split("-")[3] == "windows"
                 edition = "1.6.4-BRAX" if audience == "client" else "1.6.4-BRAX-HDS"
                 programs = ["Setup", "7za"] + (["ServerSetup"] if audience == "server" else [])
                 entries = read_archive(os.path.join(release, download))
