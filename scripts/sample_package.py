@@ -8,9 +8,11 @@ the mod's class folder holds nested folders and a file without an extension.
 Used by scripts/demo, scripts/bench and the end-to-end tests.
 """
 import argparse
+import io
 import os
 import shutil
 import stat
+import tarfile
 import zipfile
 
 # Entry name -> content. "net/minecraft/a.class" and "b.class" are replaced
@@ -42,11 +44,31 @@ SERVER_CLASSES = {
     "brax/VERSION": b"BRAX server version",
 }
 
+
+
+def archive_bytes(kind, files):
+    """A small zip or tar of `files`, the same bytes every time."""
+    buffer = io.BytesIO()
+    if kind == "zip":
+        with zipfile.ZipFile(buffer, "w") as z:
+            for name, content in files.items():
+                z.writestr(zipfile.ZipInfo(name, (1980, 1, 1, 0, 0, 0)), content)
+    else:
+        with tarfile.open(fileobj=buffer, mode="w", format=tarfile.USTAR_FORMAT) as t:
+            for name, content in files.items():
+                info = tarfile.TarInfo(name)
+                info.size, info.mode = len(content), 0o755
+                t.addfile(info, io.BytesIO(content))
+    return buffer.getvalue()
+
+
+START = {"start.sh": b"#!/bin/sh\nexec java -jar 1.6.4-BRAX-HDS.jar nogui\n"}
 SERVER_SCRIPTS = {
     "run.bat": b"@echo off\r\njava -jar 1.6.4-BRAX-HDS.jar nogui\r\n",
-    "bash_scripts.zip": b"PK\x05\x06" + b"\x00" * 18,
-    "bash_scripts.tar": b"\x00" * 1024,
+    "bash_scripts.zip": archive_bytes("zip", START),
+    "bash_scripts.tar": archive_bytes("tar", START),
 }
+RESOURCE_PACK = archive_bytes("zip", {"pack.mcmeta": b'{"pack": {"pack_format": 1, "description": "BRAX"}}'})
 
 
 def write_files(root, files):
@@ -90,7 +112,7 @@ def make_ship_folder(ship, programs, archiver, client=True, server=True):
         source = os.path.join(ship, "1.6.4-BRAX")
         write_files(os.path.join(source, "class"), CLIENT_CLASSES)
         write_files(source, {"1.6.4-BRAX.json": b'{"id": "1.6.4-BRAX"}',
-                             "BRAX Resource Pack 1.6.4.zip": b"PK\x05\x06" + b"\x00" * 18})
+                             "BRAX Resource Pack 1.6.4.zip": RESOURCE_PACK})
     if server:
         source = os.path.join(ship, "1.6.4-BRAX-HDS")
         write_files(os.path.join(source, "class"), SERVER_CLASSES)

@@ -108,7 +108,6 @@ void BuildServerFolder() {
             " has been successfully created!\r\n\r\nYour server folder is "
             "located at " +
             paths.targetFolder);
-  AbortWithMessage(
-      "\r\nYou can start a headless server instance now by running the included "
-      "batch file.\r\n\r\nHave fun :)");
+  AbortWithMessage("\r\nYou can start a headless server instance now by running the included " +
+                   std::string(kServerStartScripts) + ".\r\n\r\nHave fun :)");
 }

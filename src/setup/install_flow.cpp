@@ -163,14 +163,14 @@ void RunSetup() {
       EditSetupFile();
     EndProcess();
   }
-  CheckOrAbort(FolderExists(paths.versionsFolder),
-               "Cannot find the location of your .minecraft\\versions folder!\r\n\r\n" + kManual);
-  CheckOrAbort(
-      FolderExists(paths.resourcePacksFolder) || serverEdition,
-      "Cannot find the location of your .minecraft\\resourcepacks folder!\r\n\r\n" + kManual);
-  CheckOrAbort(FolderExists(paths.vanillaFolder),
-               "Cannot find the location of your .minecraft\\versions\\1.6.4 folder!\r\n\r\n" +
-                   kInstallVanilla);
+  CheckOrAbort(FolderExists(paths.versionsFolder), "Cannot find the location of your .minecraft" +
+                                                       kSep + "versions folder!\r\n\r\n" + kManual);
+  CheckOrAbort(FolderExists(paths.resourcePacksFolder) || serverEdition,
+               "Cannot find the location of your .minecraft" + kSep +
+                   "resourcepacks folder!\r\n\r\n" + kManual);
+  CheckOrAbort(FolderExists(paths.vanillaFolder), "Cannot find the location of your .minecraft" +
+                                                      kSep + "versions" + kSep +
+                                                      "1.6.4 folder!\r\n\r\n" + kInstallVanilla);
   CheckOrAbort(FileExists(paths.vanillaJar),
                "Cannot find the jar file for vanilla Minecraft 1.6.4!\r\n\r\n" + kInstallVanilla);
 
@@ -218,13 +218,14 @@ void RunSetup() {
   if (serverEdition)
     ShowInfo(
         "BRAX 1.6.4 HDS has been successfully installed!\r\n\r\nYou can start a headless "
-        "server instance now by running the batch file located in the "
-        "versions\\1.6.4-BRAX-HDS folder.\r\n\r\nHave fun :)");
+        "server instance now by running the " +
+        std::string(kServerStartScripts) + " located in the versions" + kSep +
+        "1.6.4-BRAX-HDS folder.\r\n\r\nHave fun :)");
   else
-    ShowInfo(
-        "BRAX 1.6.4 has been successfully installed!\r\n\r\nYou can start the Minecraft.exe "
-        "launcher now. Remember to edit your profile to use the 1.6.4-BRAX version, if you "
-        "have not done so already.\r\n\r\nHave fun :)\r\n\r\nTip: The /version command "
-        "allows you to check which release of BRAX you are playing.");
+    ShowInfo("BRAX 1.6.4 has been successfully installed!\r\n\r\nYou can start the " +
+             std::string(kLauncherName) +
+             " now. Remember to edit your profile to use the 1.6.4-BRAX version, if you "
+             "have not done so already.\r\n\r\nHave fun :)\r\n\r\nTip: The /version command "
+             "allows you to check which release of BRAX you are playing.");
   EndProcess();
 }

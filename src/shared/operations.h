@@ -24,6 +24,12 @@ extern const char kServerInstallerName[];
 // The value setup.ini carries when the game folder is empty: it reads back
 // as empty (it begins with "<") and shows the user what belongs there.
 extern const char kExampleGameFolder[];
+// The game's launcher as players know it: "Minecraft.exe launcher" on
+// Windows, "Minecraft launcher" here.
+extern const char kLauncherName[];
+// What starts a built server: "batch file" (run.bat) on Windows, the
+// start-up scripts of bash_scripts.tar here.
+extern const char kServerStartScripts[];
 
 // True when `path` does not depend on the current folder.
 bool IsAbsolutePath(const std::string &path);

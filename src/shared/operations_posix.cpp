@@ -26,6 +26,8 @@ const char kArchiverName[] = "7za";
 const char kDesktopInstallerName[] = "Setup";
 const char kServerInstallerName[] = "ServerSetup";
 const char kExampleGameFolder[] = "<eg. /home/orlander/.minecraft/>";
+const char kLauncherName[] = "Minecraft launcher";
+const char kServerStartScripts[] = "start-up scripts of bash_scripts.tar";
 
 std::string RemoveFolderCommand(const std::string &folder) {
   // Without its trailing slash a link to a folder is removed itself, never

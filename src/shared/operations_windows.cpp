@@ -18,6 +18,8 @@ const char kArchiverName[] = "7za.exe";
 const char kDesktopInstallerName[] = "Setup.exe";
 const char kServerInstallerName[] = "ServerSetup.exe";
 const char kExampleGameFolder[] = "<eg. C:\\Users\\Orlander\\AppData\\Roaming\\.minecraft\\>";
+const char kLauncherName[] = "Minecraft.exe launcher";
+const char kServerStartScripts[] = "batch file";
 
 std::string RemoveFolderCommand(const std::string &folder) {
   // cmd reads a backslash before the closing quote as part of the name.

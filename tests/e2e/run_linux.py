@@ -2,6 +2,7 @@
 archiver in a temporary world, through a pipe, a terminal or a desktop.
 BRAX_ONLY=TEXT runs only the rows whose name holds TEXT."""
 import atexit
+import glob
 import html
 import os
 import pty
@@ -228,10 +229,12 @@ class LinuxRows(unittest.TestCase):
                            shutil.which("7za"))
         # In the older userland (scripts/test-release) a release's own programs and archiver run: those of the row's
         # machine, and no other (ELF class, machine, and ARM's hard-float ABI), be they started by qemu.
+        # Setup from the client tarball where the machine has one, else from the server tarball, which has both.
         machine = where.split()[0]
-        folder = os.path.join(RELEASE, machine, os.listdir(os.path.join(RELEASE, machine))[0])
+        folders = sorted(glob.glob(os.path.join(RELEASE, machine, "BRAX-*")))
+        client, server = folders[0], folders[-1]
         w = s.World(tempfile.mkdtemp(prefix="brax-", dir=OLD + "/tmp"), Linux, "home",
-                    [os.path.join(folder, p) for p in (s.S, s.SS)], os.path.join(folder, "7za"))
+                    [os.path.join(client, s.S), os.path.join(server, s.SS)], os.path.join(server, "7za"))
         bits, number, *abi = s.RELEASE_MACHINES[machine].split(",")
         for program in (s.S, s.SS, "7za"):
             elf = w.read("ship/" + program)[:52]

@@ -48,16 +48,19 @@ def texts(p):
     terms = ("The author and/or distributor of this software is not responsible for any damages resulting from the use "
              "of this installer or the BRAX mod, including injuries or death caused by skeleton archers.\r\n\r\n"
              "Do you agree to these terms?")
+    launcher, scripts = ("Minecraft.exe launcher", "batch file") if p.sep == "\\" else (
+        "Minecraft launcher", "start-up scripts of bash_scripts.tar")  # each platform's own words
+    mc = ".minecraft" + p.sep
     t = {  # Setup's boxes
         "welcome": "This program will install the Brax Overhaul (BRAX) mod for Minecraft 1.6.4.\r\n\r\n" + terms,
         "no changes": nc.replace(". ", ".\r\n\r\n"),
-        "client done": "BRAX 1.6.4 has been successfully installed!\r\n\r\nYou can start the Minecraft.exe launcher "
+        "client done": "BRAX 1.6.4 has been successfully installed!\r\n\r\nYou can start the %s "
                        "now. Remember to edit your profile to use the 1.6.4-BRAX version, if you have not done so "
                        "already.\r\n\r\nHave fun :)\r\n\r\nTip: The /version command allows you to check which "
-                       "release of BRAX you are playing.",
+                       "release of BRAX you are playing." % launcher,
         "server done": "BRAX 1.6.4 HDS has been successfully installed!\r\n\r\nYou can start a headless server "
-                       "instance now by running the batch file located in the versions\\1.6.4-BRAX-HDS folder.\r\n\r\n"
-                       "Have fun :)",
+                       "instance now by running the %s located in the versions%s1.6.4-BRAX-HDS folder.\r\n\r\n"
+                       "Have fun :)" % (scripts, p.sep),
         "previous": "A previous installation of BRAX was found.\r\n\r\nDo you wish to overwrite it?\r\n\r\n(This will "
                     "not remove your saved worlds.)",
         "edit": "Your minecraft folder was not found in the expected location.\r\n\r\nPlease edit setup.ini so that "
@@ -67,9 +70,9 @@ def texts(p):
                        "\r\n%s" % (p.za, nc.replace(". ", ".\r\n\r\n")),
         "no source": "Cannot find the location of the 1.6.4-BRAX folder!\r\n\r\n" + manual,
         "no pack": "Cannot find the location of the BRAX Resource Pack!\r\n\r\n" + manual,
-        "no versions": "Cannot find the location of your .minecraft\\versions folder!\r\n\r\n" + manual,
-        "no resourcepacks": "Cannot find the location of your .minecraft\\resourcepacks folder!\r\n\r\n" + manual,
-        "no vanilla folder": "Cannot find the location of your .minecraft\\versions\\1.6.4 folder!\r\n\r\n" + vanilla,
+        "no versions": "Cannot find the location of your %sversions folder!\r\n\r\n" % mc + manual,
+        "no resourcepacks": "Cannot find the location of your %sresourcepacks folder!\r\n\r\n" % mc + manual,
+        "no vanilla folder": "Cannot find the location of your %s1.6.4 folder!\r\n\r\n" % (mc + "versions" + p.sep) + vanilla,
         "no vanilla jar": "Cannot find the jar file for vanilla Minecraft 1.6.4!\r\n\r\n" + vanilla,
         "not removed": "Was not able to fully remove your previous installation of BRAX!\r\n\r\nProceed with manual "
                        "installation.",
@@ -90,8 +93,8 @@ def texts(p):
         "y": "y\r\n\r\n", "n": "n\r\n\r\n", "refused": nc + end,
         "built": "\r\n1.6.4-BRAX-HDS.jar has been successfully created!\r\n\r\nYour server folder is located at "
                  "..%s1.6.4-BRAX-HDS%s\r\n" % (p.sep, p.sep),
-        "have fun": "\r\nYou can start a headless server instance now by running the included batch file.\r\n\r\n"
-                    "Have fun :)" + end,
+        "have fun": "\r\nYou can start a headless server instance now by running the included %s.\r\n\r\n"
+                    "Have fun :)" % scripts + end,
         "no 7za": "Cannot find the %s! It must be in the same location as this program.\r\n\r\n%s%s" % (p.za, nc, end),
         "no jar": "Cannot find vanilla 1.6.4.jar! It must be in the same location as this program.\r\n\r\nIf you are "
                   "in a GUI environment you may want to run %s instead.\r\n\r\n%s%s" % (p.setup, nc, end),
@@ -610,7 +613,7 @@ ROWS = [
      holds(INI, b"minecraft_path=/.minecraft/")),
     ("resourcepacks links to the mod: no copy onto itself", "L", S, link("~resourcepacks", "ship/1.6.4-BRAX"), "y",
      warn(copy_failed("1.6.4-BRAX/BRAX Resource Pack 1.6.4.zip", PACK)), [CLIENT],
-     holds("ship/1.6.4-BRAX/BRAX Resource Pack 1.6.4.zip", b"PK\x05\x06" + b"\x00" * 18)),
+     holds("ship/1.6.4-BRAX/BRAX Resource Pack 1.6.4.zip", sp.RESOURCE_PACK)),
     ("an earlier install's link goes, not what it points to", "L", S, (earlier("elsewhere"), link(CLIENT, "elsewhere")),
      "yy", [WY, PY, DONE], [CLIENT, PACK], all_of(client_installed, holds("elsewhere/old-extra.txt", b"old"))),
     # Setup: removals that fail

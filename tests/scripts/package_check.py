@@ -1,0 +1,107 @@
+"""scripts/package's check of a mod folder, one row a broken folder: the exit code, the line naming the file, nothing
+written to --out, in seconds. Error rows run the whole package too, which must stop before it builds anything."""
+import os
+import pathlib
+import shutil
+import socket
+import stat
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "scripts"))
+import sample_package as sp  # noqa: E402
+
+PACKAGE = os.path.join(os.path.dirname(__file__), "..", "..", "scripts", "package")
+C, H, E, W = "mod/1.6.4-BRAX/", "mod/1.6.4-BRAX-HDS/", "error", "warning"
+PACK = C + "BRAX Resource Pack 1.6.4.zip"
+
+
+def gone(*paths):
+    return lambda: [shutil.rmtree(p) if os.path.isdir(p) else os.remove(p) for p in paths]
+
+
+def put(path, content=b"x"):
+    return lambda: (os.makedirs(os.path.dirname(path), exist_ok=True), pathlib.Path(path).write_bytes(content))
+
+
+def node(path, kind):  # a link, a socket, or what mknod makes of a kind
+    def make():
+        if kind == "link":
+            os.symlink("/etc/hostname", path)
+        elif kind == "socket":
+            with socket.socket(socket.AF_UNIX) as s:
+                s.bind(path)
+        else:
+            os.mknod(path, 0o644 | kind, os.makedev(1, 3))
+    return make
+
+
+# name, what breaks the folder, "error" or "warning", the start of the line's path below the folder package starts in
+ROWS = [
+    ("neither edition", gone("mod/1.6.4-BRAX", "mod/1.6.4-BRAX-HDS"), E, "mod/ holds neither"),
+    *[("missing " + p, gone(p), E, p) for p in [C + "class", C + "1.6.4-BRAX.json", PACK, H + "class", H + "run.bat",
+                                                  H + "bash_scripts.zip", H + "bash_scripts.tar"]],
+    *[("%s in other letter case" % p, lambda p=p, q=q: os.rename(p, q), E, q) for p, q in [
+        ("mod/1.6.4-BRAX", "mod/1.6.4-brax"), (H + "class", H + "Class"), (H + "run.bat", H + "Run.bat")]],
+    *[("a %s" % what, node(C + "class/brax/odd", kind), E, C + "class/brax/odd is a")
+      for what, kind in [("link", "link"), ("fifo", stat.S_IFIFO), ("device", stat.S_IFCHR), ("socket", "socket")]],
+    ("another folder at the top", put("mod/.git/HEAD"), E, "mod/.git is a folder"),
+    ("a top file with a name the downloads have", put("mod/README.txt"), E, "mod/README.txt"),
+    ("empty class", lambda: (shutil.rmtree(C + "class"), os.makedirs(C + "class/brax")), W, C + "class/ is empty"),
+    *[("%s in class" % n, put(C + "class/brax/" + n + "/x" * (n in (".git", ".svn"))), W, C + "class/brax/" + n)
+      for n in [".git", ".svn", ".DS_Store", "Thumbs.db", "desktop.ini", "Overhaul.class~"]],
+    ("version file not JSON", put(C + "1.6.4-BRAX.json", b"{id: 1}"), W, C + "1.6.4-BRAX.json is not JSON"),
+    ("another id", put(C + "1.6.4-BRAX.json", b'{"id": "1.6.4"}'), W, C + '1.6.4-BRAX.json has no "id"'),
+    ("resource pack not a zip", put(PACK), W, PACK + " is not a zip"),
+    ("no pack.mcmeta", put(PACK, sp.archive_bytes("zip", {"x": b"x"})), W, PACK + " has no pack.mcmeta"),
+    ("bash_scripts.zip not a zip", put(H + "bash_scripts.zip", sp.SERVER_SCRIPTS["bash_scripts.tar"]), W,
+     H + "bash_scripts.zip is not a zip"),
+    ("bash_scripts.tar not a tar", put(H + "bash_scripts.tar", b"x" * 600), W, H + "bash_scripts.tar is not a tar"),
+]
+
+
+class PackageCheck(unittest.TestCase):
+    def run_package(self, *args):
+        started = time.monotonic()
+        r = subprocess.run([PACKAGE, *args], cwd=self.folder, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                           text=True, timeout=60)
+        self.assertLess(time.monotonic() - started, 10, r.stdout)
+        self.assertFalse(os.path.exists(os.path.join(self.folder, "out")), "written: " + r.stdout)
+        return r
+
+    def setUp(self):
+        self.folder = tempfile.mkdtemp(prefix="brax-check-")
+        self.addCleanup(shutil.rmtree, self.folder, True)
+
+    def test_rows(self):
+        for name, breaks, level, names in [("a sound mod", lambda: None, None, None)] + ROWS:
+            with self.subTest(name):
+                self.setUp()
+                os.chdir(self.folder)
+                sp.make_ship_folder("mod", [], None)
+                os.remove("mod/1.6.4.jar")
+                breaks()
+                r = self.run_package("--check", "--mod", "mod", "--out", "out")
+                lines = [line for line in r.stdout.splitlines() if line.startswith(("error: ", "warning: "))]
+                self.assertEqual((r.returncode, len(lines)), (int(level == E), int(level is not None)), r.stdout)
+                if level:
+                    self.assertTrue(lines[0].startswith("%s: %s/%s" % (level, self.folder, names)), r.stdout)
+                if level == "error":
+                    r = self.run_package("--mod", "mod", "--version", "1.0", "--out", "out")
+                    self.assertIn(lines[0] + "\npackage: nothing written", r.stdout)
+                    self.assertEqual(r.returncode, 1, r.stdout)
+
+    def test_options(self):
+        for args, text in [([], "--mod FOLDER"), (["--mod", "m"], "--version V"), (["--mod", "m", "--version", "1 0"],
+                           "letters, digits"), (["--check", "--mod", "m"], self.folder + "/m is not a folder")]:
+            with self.subTest(" ".join(args)):
+                r = self.run_package(*args, "--out", "out")
+                self.assertIn(text, r.stdout)
+                self.assertEqual(r.returncode, 1, r.stdout)
+
+
+if __name__ == "__main__":
+    unittest.main()
