@@ -41,6 +41,13 @@ class Linux:
                              % (w.path(s.LOG), act(delete_code), act(add_code))).encode())
 
     @staticmethod
+    def start(w, home):  # the row's program in the background, keys on a pipe
+        env = dict(os.environ, HOME=home, TMPDIR=Linux.temporary(w))
+        [env.pop(v, None) for v in ("DISPLAY", "WAYLAND_DISPLAY")]
+        return subprocess.Popen(w.prefix + [os.path.join(w.ship, w.program)], stdin=subprocess.PIPE,
+                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, cwd=w.cwd, env=env)
+
+    @staticmethod
     def runs(w, program, *steps):
         jar = w.path(s.CLIENT + "/1.6.4-BRAX.jar") if program == s.S else None
         return [a for step in steps for a in (["d", jar or "../1.6.4-BRAX-HDS/1.6.4-BRAX-HDS.jar", "META-INF"]
