@@ -54,6 +54,31 @@ std::vector<std::string> NumberedFolders(const std::string &prefix) {
   return found;
 }
 
+// True when a file below `folder` is open in another program without delete
+// sharing, as the game holds its jar. Links to elsewhere are not followed.
+bool FileInUseBelow(const std::wstring &folder) {
+  WIN32_FIND_DATAW entry;
+  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  bool inUse = false;
+  do {
+    const std::wstring name = entry.cFileName, path = folder + L"\\" + name;
+    if (name == L"." || name == L".." || (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+      continue;
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      inUse = FileInUseBelow(path);
+      continue;
+    }
+    HANDLE file =
+        CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    inUse = file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION;
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  } while (!inUse && FindNextFileW(search, &entry));
+  FindClose(search);
+  return inUse;
+}
+
 }  // namespace
 
 bool TakeFolderLock(const std::string &folder) {
@@ -86,18 +111,20 @@ Removal RemoveVersionFolder(const std::string &folder) {
   // 1. What a removal that was killed left aside.
   for (const std::string &leftover : NumberedFolders(aside))
     RunShellCommand(RemoveFolderCommand(leftover));
-  // 2. Aside, as a whole or not at all: a folder that holds a file another
-  //    program has open without delete sharing (the game) cannot be renamed,
-  //    whereas rd would delete all of it but that file.
+  // 2. Aside, as a whole or not at all: rd would delete every file but the
+  //    one the game holds open without delete sharing. Windows refuses to
+  //    rename a folder while a file in it is open; Wine renames it, but the
+  //    file then cannot be opened for deletion, and it all goes back.
   const std::string moved = aside + std::to_string(GetCurrentProcessId());
   if (!MoveFileExW(Utf16(name).c_str(), Utf16(moved).c_str(), 0)) {
     const DWORD error = GetLastError();
     return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ? Removal::kInUse
                                                                             : Removal::kFailed;
   }
+  const bool inUse = FileInUseBelow(Utf16(moved));
   // 3. Removed there; what cannot be removed goes back where it was.
-  RunShellCommand(RemoveFolderCommand(moved));
+  if (!inUse) RunShellCommand(RemoveFolderCommand(moved));
   if (GetFileAttributesW(Utf16(moved).c_str()) == INVALID_FILE_ATTRIBUTES) return Removal::kDone;
   MoveFileExW(Utf16(moved).c_str(), Utf16(name).c_str(), 0);
-  return Removal::kFailed;
+  return inUse ? Removal::kInUse : Removal::kFailed;
 }

@@ -41,11 +41,23 @@ class Linux:
                              % (w.path(s.LOG), act(delete_code), act(add_code))).encode())
 
     @staticmethod
-    def start(w, home):  # the row's program in the background, keys on a pipe
+    def start(w, home):
+        """The row's program in the background, keys on a pipe, held at its last question (earlier install, update)."""
         env = dict(os.environ, HOME=home, TMPDIR=Linux.temporary(w))
         [env.pop(v, None) for v in ("DISPLAY", "WAYLAND_DISPLAY")]
-        return subprocess.Popen(w.prefix + [os.path.join(w.ship, w.program)], stdin=subprocess.PIPE,
-                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, cwd=w.cwd, env=env)
+        first = subprocess.Popen(w.prefix + [os.path.join(w.ship, w.program_name)], stdin=subprocess.PIPE,
+                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, cwd=w.cwd, env=env)
+        first.stdin.write(b"y")
+        first.stdin.flush()
+        until = b"worlds.)\r\n\r\n[Yes/No] " if w.program_name == s.S else b"it? [y/n] "
+        seen, deadline = b"", time.monotonic() + 30
+        while not seen.endswith(until) and time.monotonic() < deadline:
+            seen += os.read(first.stdout.fileno(), 4096) if select.select([first.stdout], [], [], 1)[0] else b""
+        assert seen.endswith(until), seen
+        return first
+
+    killed = staticmethod(lambda w: (w.first.kill(), w.first.wait()))
+    finish = staticmethod(lambda w, first: first.communicate(b"y", timeout=TIMEOUT)[0])
 
     @staticmethod
     def runs(w, program, *steps):

@@ -79,8 +79,8 @@ def texts(p):
     t["in use"] = ("Was not able to remove your previous installation of BRAX: a file in it is in use.\r\n\r\nClose "
                    "Minecraft and its launcher, then run the installer again.\r\n\r\nNo changes have been made to your "
                    "system.")
-    no_start = ("Cannot start the 7za archiving program beside this program: it may not be executed.\r\n\r\nRun chmod +x"
-                " 7za in this folder, then run the installer again.\r\n\r\n")
+    no_start = ("Cannot start the 7za archiving program beside this program: it may not be executed.\r\n\r\nRun "
+                "chmod +x 7za in this folder, then run the installer again.\r\n\r\n")
     t["not executable"] = no_start + t["no changes"]
     started = ("%s has been started from inside the zip file, so the files it needs are not beside it.\r\n\r\nPlease "
                "extract the whole zip file first (right-click it and choose Extract All), then run %s from the "
@@ -184,7 +184,7 @@ def run_rows(test, wheres, make_world, launch, how=""):
 def run_row(test, row, w, launch):
     where, program, world, keys, shown, changes, check = row[1:]
     test.addCleanup(shutil.rmtree, w.root, True)
-    w.program = program
+    w.program_name = program
     if program == SS:
         server_source(w)
     try:
@@ -387,33 +387,36 @@ def killed_copying(program, source, destination):
     return prepare
 
 
-def held_first(keys, until, home=None):
-    """A first run of the row's program (in a game folder of its own below `home`), given `keys` and held at the
-    question that ends in `until` while the row runs; the world as it is then is kept for first_then."""
+def held_first(home=None):
+    """A first run of the row's program (in a game folder of its own below `home`), held at its last question while the
+    row runs (w.p.start); the world as it is then is kept for first_then."""
     def prepare(w):
         home and shutil.copytree(w.game, os.path.join(w.root, home, ".minecraft"), symlinks=True)
-        w.first, seen, deadline = w.p.start(w, os.path.join(w.root, home) if home else w.home), b"", time.monotonic() + 30
+        w.first = w.p.start(w, os.path.join(w.root, home) if home else w.home)
         w.cleanups.append(w.first.kill)
-        w.first.stdin.write(keys)
-        w.first.stdin.flush()
-        while not seen.endswith(until) and time.monotonic() < deadline:
-            seen += os.read(w.first.stdout.fileno(), 4096) if select.select([w.first.stdout], [], [], 1)[0] else b""
-        assert seen.endswith(until), seen
         w.held = snapshot(w.root)
     return prepare
 
 
-def first_then(rest, check=None, alone=True):
-    """The row's run changed nothing at all (alone); the held first run then gets `rest` and ends as alone would."""
+def first_then(check=None, alone=True):
+    """The row's run changed nothing at all (alone); the held first run then gets its Yes and ends as alone would."""
     def then(t, w, r):
         alone and t.assertEqual(snapshot(w.root), w.held)
-        out = w.first.communicate(rest, timeout=60)[0]
-        t.assertEqual((w.first.returncode, b"successfully" in out), (0, True), out)
+        t.assertIn(b"successfully", w.p.finish(w, w.first))
         check and check(t, w, r)
     return then
 
 
-def first_killed(w): w.first.kill(), w.first.wait()
+def game_running(w):  # the game holds the installed jar; the world as it is then is kept
+    w.p.hold(w, CLIENT + "/1.6.4-BRAX.jar")
+    w.held = snapshot(w.root)
+
+
+def game_closed_then(t, w, r):
+    t.assertEqual(snapshot(w.root), w.held)
+    w.holder.kill(), w.holder.wait()
+    t.assertEqual(w.p.rerun(w, "yy"), [(k, texts(w.p)[x], a) for k, x, a in [WY, PY, DONE]])
+    client_installed(t, w, r)
 
 
 def stopped_in_line_mode(pid, terminal):
@@ -633,17 +636,18 @@ ROWS = [
     ("archiver without its execute bit: stopped at the check", "L", S, lambda w: os.chmod(w.path("ship/7za"), 0o644),
      "y", warn("not executable"), [], None),
     # Two at once: the second stops while the first waits, and changes nothing; the first then ends as alone
-    ("two at once: the second run changes nothing", "L", S, (earlier(CLIENT), held_first(b"y", b"worlds.)\r\n\r\n[Yes"
-     b"/No] ")), "yy", [WY, (W, busy, "OK")], [CLIENT, PACK], first_then(b"y", client_installed)),
-    ("two at once: a first run killed leaves no lock", "L", S, (earlier(CLIENT), held_first(b"y", b"[Yes/No] "),
-     first_killed), "yy", [WY, PY, DONE], [CLIENT, PACK], client_installed),
-    ("two at once into different game folders: no wait", "L", S, (earlier(CLIENT), held_first(b"y", b"worlds.)\r\n\r\n"
-     b"[Yes/No] ", "other"), missing(CLIENT)), "y", INSTALLED, [CLIENT, PACK, "other"], first_then(b"y", client_installed, False)),
+    ("two at once: the second run changes nothing", "LW", S, (earlier(CLIENT), held_first()), "yy",
+     [WY, (W, busy, "OK")], [CLIENT, PACK], first_then(client_installed)),
+    ("two at once: a first run killed leaves no lock", "LW", S, (earlier(CLIENT), held_first(), lambda w:
+     w.p.killed(w)), "yy", [WY, PY, DONE], [CLIENT, PACK], client_installed),
+    ("two at once into different game folders: no wait", "LW", S, (earlier(CLIENT), held_first("other"),
+     missing(CLIENT)), "y", INSTALLED, [CLIENT, PACK, "other"], first_then(client_installed, False)),
     ("Ctrl+C during the removal ends the run: nothing installed", "tty", S, (earlier(CLIENT), attr(code=-2),
      logged("rm", 'sleep 2; exec /bin/rm "$@"')), ["y", "y", "\x03"], None, ["ship/rm.log"], None),
-    ("an xdg-open planted beside Setup, PATH=:/usr/bin: not started", "L", S, (missing("~"), lambda w: (
-     w.write("ship/xdg-open", b"#!/bin/sh\ntouch PLANTED\n"), os.chmod(w.path("ship/xdg-open"), 0o755)), attr(env={"DISPLAY": ":99", "PATH": ":/usr/bin"})), "yy", [WY, (Q, "edit", "Yes")], [INI], lambda t, w, r:
-     time.sleep(1)),
+    ("an xdg-open planted beside Setup, PATH=:/usr/bin: not started", "L", S, (missing("~"), lambda w: (w.write(
+        "ship/xdg-open", b"#!/bin/sh\ntouch PLANTED\n"), os.chmod(w.path("ship/xdg-open"), 0o755)), attr(env={
+            "DISPLAY": ":99", "PATH": ":/usr/bin"})), "yy", [WY, (Q, "edit", "Yes")], [INI],
+     lambda t, w, r: time.sleep(1)),
     ("a reader of the old resource pack keeps reading it", "L", S, (earlier(CLIENT), pack_held_open), "yy",
      [WY, PY, DONE], [CLIENT, PACK], all_of(client_installed, lambda t, w, r: t.assertEqual(
          (w.reader.read(), w.read(PACK)), (b"old pack" * 999, w.read(SHIP_PACK))))),
@@ -730,6 +734,8 @@ ROWS = [
      warn("no vanilla jar"), [], None),
     ("vanilla jar that is no zip: the archiver's code", "LW", S, not_a_zip("~versions/1.6.4/1.6.4.jar"), "y",
      warn(failed("d", 2)), [CLIENT, PACK], None),
+    ("the game running: nothing of the install removed; once it ends a rerun replaces it", "W", S, (earlier(CLIENT),
+     game_running), "yy", [WY, PY, (W, "in use", "OK")], [CLIENT, PACK], game_closed_then),
     ("earlier install that cannot be removed", "W", S, (earlier(CLIENT), immutable(CLIENT + "/old-extra.txt")), "yy",
      [WY, PY, (W, "not removed", "OK")], [CLIENT], None),
     ("program in a drive root", "W", S, lambda w: w.p.drive_root(w), "y", *ENDS["installed"]),
@@ -815,17 +821,20 @@ ROWS = [
     ("output whose reader is gone (| head -1): the same jar", "LW", SS, attr(reader_gone=True), b"y", None, [HDS],
      server_installed(HDS)),
     *[("a SIG%s to the program alone while the archiver runs ends that too" % name, "L", SS, (killing_archiver(name),
-       attr(code=-number)), b"y", TERMS_Y, [HDS, "ship/7za.pid"], archiver_gone) for name, number in (("TERM", 15), ("HUP", 1))],
+       attr(code=-number)), b"y", TERMS_Y, [HDS, "ship/7za.pid"], archiver_gone) for name, number in (("TERM", 15),
+                                                                                                     ("HUP", 1))],
+    ("ended by Task Manager while the archiver runs: that ends too", "W", SS, (stand_in(), lambda w:
+     w.p.killed_at_archiver(w)), b"n",
+     ["terms", "n", "refused"], [HDS, LOG], lambda t, w, r: t.assertNotIn(b"done", w.read(LOG))),
     ("archiver without its execute bit: stopped at the check", "L", SS, lambda w: os.chmod(w.path("ship/7za"), 0o644),
      b"y", TERMS_Y + ["not executable SS"], [], None),
-    ("two at once: the second run changes nothing", "LW", SS, (earlier_build, held_first(b"y", b"update it? [y/n] ")),
-     b"yy", TERMS_Y + ["busy SS"], [HDS], first_then(b"y", server_installed(HDS, "server.properties"))),
-    ("two at once: a first run killed leaves no lock", "LW", SS, (earlier_build, held_first(b"y", b"update it? [y/n] "),
-     first_killed), b"yy", TERMS_Y + ["update", "y"] + BUILT, [HDS], server_installed(HDS, "server.properties")),
+    ("two at once: the second run changes nothing", "L", SS, (earlier_build, held_first()), b"yy",
+     TERMS_Y + ["busy SS"], [HDS], first_then(server_installed(HDS, "server.properties"))),
+    ("two at once: a first run killed leaves no lock", "L", SS, (earlier_build, held_first(), lambda w:
+     w.p.killed(w)), b"yy", TERMS_Y + ["update", "y"] + BUILT, [HDS], server_installed(HDS, "server.properties")),
     *[("server folder made beforehand %s: refused, nothing written" % how, "L", SS, (lambda w: os.makedirs(w.path(HDS)),
-       change), b"y", TERMS_Y + ["shared SS"], [], None) for how, change in (
-        ("with mode 0777", lambda w: os.chmod(w.path(HDS), 0o777)), ("by another user", lambda w: os.chown(w.path(HDS),
-                                                                                                             65534, -1)))],
+       change), b"y", TERMS_Y + ["shared SS"], [], None) for how, change in (("with mode 0777", lambda w: os.chmod(
+        w.path(HDS), 0o777)), ("by another user", lambda w: os.chown(w.path(HDS), 65534, -1)))],
     ("read-only server folder", "L", SS, small_disk(HDS, "4m", read_only=True), b"y",
      TERMS_Y + [copy_failed("1.6.4.jar", HDS_JAR, SS)], [], None),
     ("copy over the file-size limit: no half-written jar", "L", SS, file_size_limit, b"y",

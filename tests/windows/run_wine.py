@@ -1,6 +1,7 @@
 """Runs the rows of scenarios.py under Wine, as scripts/test-windows sets it up: Setup.exe's boxes answered by
 box_driver.exe, ServerSetup.exe through a pipe and in a Wine console inside tmux, the real 7za.exe archiving."""
 import getpass
+import glob
 import os
 import re
 import shutil
@@ -80,6 +81,52 @@ class Wine:
                 "..\\..\\7za.exe a -r %s *" % (jar or "..\\..\\..\\" + server) for step in steps]
 
     @staticmethod
+    def start(w, home):  # the row's Setup.exe in the background, held at its last question until LOG.go exists
+        w.first_log = w.root + ".first.log"  # beside the world: no change in it
+        w.cleanups.append(lambda: [os.remove(f) for f in glob.glob(w.first_log + "*")])
+        first = subprocess.Popen(["wine", os.path.join(HELPERS, "box_driver.exe"), windows(home), "yw",
+                                  windows(w.first_log), windows(w.ship) + "\\Setup.exe", windows(Wine.local(w))],
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, cwd=w.root)
+        deadline = time.monotonic() + 60
+        while not (os.path.exists(w.first_log) and b"held" in w.read(w.first_log)) and time.monotonic() < deadline:
+            time.sleep(0.1)
+        return first
+
+    @staticmethod
+    def killed(w):  # Setup.exe ended as Task Manager ends it
+        wine(["taskkill", "/f", "/pid", re.search(rb"held (\d+)", w.read(w.first_log))[1].decode()], timeout=30)
+        w.first.kill(), w.first.wait()  # its driver waits still
+
+    @staticmethod
+    def finish(w, first):
+        w.write(w.first_log + ".go")
+        first.wait(90)
+        return w.read(w.first_log)
+
+    @staticmethod
+    def killed_at_archiver(w):
+        """ServerSetup.exe, ended as Task Manager ends it (Wine's TerminateProcess is a SIGKILL) while a slow archiver
+        runs; then the archiver's time, were it still running."""
+        w.write("ship/slow.txt")
+        first, deadline = subprocess.Popen(["wine", windows(w.ship) + "\\ServerSetup.exe"], stdin=subprocess.PIPE,
+                                           stdout=subprocess.DEVNULL, cwd=w.root), time.monotonic() + 60
+        first.stdin.write(b"y")
+        first.stdin.close()
+        while not os.path.exists(w.path(s.LOG)) and time.monotonic() < deadline:
+            time.sleep(0.05)
+        first.kill(), first.wait()
+        time.sleep(3)
+
+    @staticmethod
+    def hold(w, path):  # the running game: the stand-in holds `path` open as the Java runtime does
+        w.holder = subprocess.Popen(["wine", os.path.join(HELPERS, "stand_in_archiver.exe"), "hold",
+                                     windows(w.path(path))], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        w.cleanups.append(w.holder.kill)
+        assert w.holder.stdout.readline() == b"held\r\n", "the stand-in holds nothing"
+
+    rerun = staticmethod(lambda w, keys: launch(w, (None, "W", s.S, None, keys)).boxes)
+
+    @staticmethod
     def registered(w, name, key, *changes):
         """The stand-in archiver as ship/NAME, named "{}" in `wine reg` changes below `key`, put back after all rows."""
         program = windows(shutil.copy(os.path.join(HELPERS, "stand_in_archiver.exe"), w.path("ship/" + name)))
@@ -154,6 +201,13 @@ def launch(w, row):
     if where == "con":
         screen = "\n".join(line.rstrip() for line in console(w, keys).split("\n")).rstrip("\n")
         return types.SimpleNamespace(screen=screen, code=0)
+    if getattr(w, "reader_gone", False):  # ServerSetup.exe | head -1, once head has gone
+        reader, writer = os.pipe()
+        os.close(reader)
+        subprocess.run(["wine", windows(w.ship) + "\\ServerSetup.exe"], input=keys, stdout=writer, timeout=90,
+                       stderr=subprocess.DEVNULL, cwd=w.root)
+        os.close(writer)
+        return types.SimpleNamespace(stdout=b"", code=0)
     return types.SimpleNamespace(stdout=wine([windows(w.ship) + "\\ServerSetup.exe"], keys or b"", cwd=w.root), code=0)
 
 
