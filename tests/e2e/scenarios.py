@@ -643,7 +643,7 @@ ROWS = [
     ("two at once into different game folders: no wait", "LW", S, (earlier(CLIENT), held_first("other"),
      missing(CLIENT)), "y", INSTALLED, [CLIENT, PACK, "other"], first_then(client_installed, False)),
     ("Ctrl+C during the removal ends the run: nothing installed", "tty", S, (earlier(CLIENT), attr(code=-2),
-     logged("rm", 'sleep 2; exec /bin/rm "$@"')), ["y", "y", "\x03"], None, ["ship/rm.log"], None),
+     logged("rm", 'sleep 2; exec /bin/rm "$@"')), ["y", "y", "\x03"], None, ["ship/rm.log"], terminal_restored),
     ("an xdg-open planted beside Setup, PATH=:/usr/bin: not started", "L", S, (missing("~"), lambda w: (w.write(
         "ship/xdg-open", b"#!/bin/sh\ntouch PLANTED\n"), os.chmod(w.path("ship/xdg-open"), 0o755)), attr(env={
             "DISPLAY": ":99", "PATH": ":/usr/bin"})), "yy", [WY, (Q, "edit", "Yes")], [INI],
