@@ -43,8 +43,7 @@ class Linux:
     @staticmethod
     def start(w, home):
         """The row's program in the background, keys on a pipe, held at its last question (earlier install, update)."""
-        env = dict(os.environ, HOME=home, TMPDIR=Linux.temporary(w))
-        [env.pop(v, None) for v in ("DISPLAY", "WAYLAND_DISPLAY")]
+        env = {k: v for k, v in dict(os.environ, HOME=home, TMPDIR=Linux.temporary(w)).items() if "DISPLAY" not in k}
         first = subprocess.Popen(w.prefix + [os.path.join(w.ship, w.program_name)], stdin=subprocess.PIPE,
                                  stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, cwd=w.cwd, env=env)
         first.stdin.write(b"y")

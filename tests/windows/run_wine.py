@@ -1,12 +1,12 @@
 """Runs the rows of scenarios.py under Wine, as scripts/test-windows sets it up: Setup.exe's boxes answered by
 box_driver.exe, ServerSetup.exe through a pipe and in a Wine console inside tmux, the real 7za.exe archiving."""
 import getpass
-import glob
 import os
 import re
 import shutil
 import subprocess
 import sys
+import tempfile
 import time
 import types
 import unittest
@@ -82,8 +82,8 @@ class Wine:
 
     @staticmethod
     def start(w, home):  # the row's Setup.exe in the background, held at its last question until LOG.go exists
-        w.first_log = w.root + ".first.log"  # beside the world: no change in it
-        w.cleanups.append(lambda: [os.remove(f) for f in glob.glob(w.first_log + "*")])
+        w.first_log = os.path.join(tempfile.mkdtemp(prefix="brax-first-"), "first.log")  # outside the world
+        w.cleanups.append(lambda: shutil.rmtree(os.path.dirname(w.first_log)))
         first = subprocess.Popen(["wine", os.path.join(HELPERS, "box_driver.exe"), windows(home), "yw",
                                   windows(w.first_log), windows(w.ship) + "\\Setup.exe", windows(Wine.local(w))],
                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, cwd=w.root)
@@ -95,7 +95,8 @@ class Wine:
     @staticmethod
     def killed(w):  # Setup.exe ended as Task Manager ends it
         wine(["taskkill", "/f", "/pid", re.search(rb"held (\d+)", w.read(w.first_log))[1].decode()], timeout=30)
-        w.first.kill(), w.first.wait()  # its driver waits still
+        w.first.kill()  # its driver waits still
+        w.first.wait()
 
     @staticmethod
     def finish(w, first):
@@ -114,15 +115,17 @@ class Wine:
         first.stdin.close()
         while not os.path.exists(w.path(s.LOG)) and time.monotonic() < deadline:
             time.sleep(0.05)
-        first.kill(), first.wait()
+        first.kill()
+        first.wait()
         time.sleep(3)
 
     @staticmethod
-    def hold(w, path):  # the running game: the stand-in holds `path` open as the Java runtime does
+    def hold(w, path):  # the game running: the stand-in holds `path` open as the Java runtime does; the world kept
         w.holder = subprocess.Popen(["wine", os.path.join(HELPERS, "stand_in_archiver.exe"), "hold",
                                      windows(w.path(path))], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         w.cleanups.append(w.holder.kill)
         assert w.holder.stdout.readline() == b"held\r\n", "the stand-in holds nothing"
+        w.held = s.snapshot(w.root)
 
     rerun = staticmethod(lambda w, keys: launch(w, (None, "W", s.S, None, keys)).boxes)
 
