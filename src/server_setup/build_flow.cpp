@@ -62,6 +62,7 @@ void BuildServerFolder() {
                           : std::string("Cannot find the ") + kArchiverName +
                                 "! It must be in the same location as this program.\r\n\r\n") +
                      kNoChanges);
+  if (!MayBeExecuted(kArchiverName)) AbortWithMessage(NotExecutableText() + kNoChanges);
   if (!FileExists(paths.vanillaJar))
     AbortWithMessage(
         "Cannot find vanilla 1.6.4.jar! It must be in the same location as this "
@@ -71,6 +72,16 @@ void BuildServerFolder() {
     AbortWithMessage(
         "Cannot find the location of the 1.6.4-BRAX folder!\r\n\r\nThis installer "
         "has made no changes to your system. Proceed with manual installation.");
+  // A server folder that others may change could have its jar swapped
+  // before the server runs.
+  if (OthersMayChange(paths.targetFolder))
+    AbortWithMessage("The folder " + paths.targetFolder +
+                     " may be changed by other users of this computer.\r\n\r\n" + kNoChanges);
+  // One run at a time beside the server folder: from here on it is written.
+  if (!TakeFolderLock(".." + kSep))
+    AbortWithMessage("Another installer is already building the server folder " +
+                     paths.targetFolder + "\r\n\r\nWait until it has finished.\r\n\r\n" +
+                     kNoChanges);
   // 7.-8. An earlier jar goes after a "y"; otherwise the folder is made.
   if (FileExists(paths.targetJar)) {
     if (!AskYesNo(paths.jarName + " already exists. Do you wish to update it?"))

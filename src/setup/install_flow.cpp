@@ -48,12 +48,14 @@ std::string FullPath(const std::string &path) {
 }
 
 void RemovePreviousInstall() {
-  // Server edition: only the jar goes; client edition: the whole folder.
-  auto attempt = [] {
+  // Server edition: only the jar goes; client edition: the whole folder, or
+  // nothing of it while the game holds a file in it.
+  bool inUse = false;
+  auto attempt = [&inUse] {
     if (serverEdition)
       RemoveFile(paths.targetJar);
     else
-      RunShellCommand(RemoveFolderCommand(FullPath(paths.targetFolder)));
+      inUse = RemoveVersionFolder(FullPath(paths.targetFolder)) == Removal::kInUse;
   };
   auto stillThere = [] {
     return serverEdition ? FileExists(paths.targetJar) : FolderExists(paths.targetFolder);
@@ -68,6 +70,11 @@ void RemovePreviousInstall() {
     Pause(100);
   }
   // 4. Give up.
+  if (stillThere() && inUse)
+    AbortWithMessage(
+        "Was not able to remove your previous installation of BRAX: a file in it is in "
+        "use.\r\n\r\nClose Minecraft and its launcher, then run the installer again.\r\n\r\nNo "
+        "changes have been made to your system.");
   if (stillThere())
     AbortWithMessage(
         "Was not able to fully remove your previous installation of BRAX!\r\n\r\nProceed with "
@@ -148,6 +155,7 @@ void RunSetup() {
                                 " archiving program! It must be in the same location as this "
                                 "program.\r\n\r\n") +
                      kNoChanges);
+  CheckOrAbort(MayBeExecuted(kArchiverName), NotExecutableText() + kNoChanges);
   CheckOrAbort(FolderExists(paths.sourceFolder),
                "Cannot find the location of the 1.6.4-BRAX folder!\r\n\r\n" + kManual);
   CheckOrAbort(FileExists(paths.sourceFolder + resourcePack) || serverEdition,
@@ -174,6 +182,10 @@ void RunSetup() {
   CheckOrAbort(FileExists(paths.vanillaJar),
                "Cannot find the jar file for vanilla Minecraft 1.6.4!\r\n\r\n" + kInstallVanilla);
 
+  // One run at a time in a game folder: from here on it is written.
+  CheckOrAbort(TakeFolderLock(paths.gameFolder),
+               "Another installer is already installing BRAX into " + paths.gameFolder +
+                   "\r\n\r\nWait until it has finished.\r\n\r\n" + kNoChanges);
   // 9. An earlier install goes only with the user's Yes.
   if (FolderExists(paths.targetFolder)) {
     const std::string label = serverEdition ? "BRAX-HDS" : "BRAX";

@@ -29,6 +29,9 @@ extern char **environ;
 
 const char kDialogTitle[] = "Brax Overhaul 1.6.4 Installer";
 
+// setup_file_posix.cpp: `name` in an absolute folder of PATH, or "".
+std::string FindOnSearchPath(const std::string &name);
+
 namespace {
 
 const char *KindName(BoxKind kind) {
@@ -46,24 +49,6 @@ int AnswerQuestion() {
     if (key.empty() || key == "n" || key == "N") return kIdNo;
     if (key == "y" || key == "Y" || key == "\r") return kIdYes;
   }
-}
-
-// `name` in a folder of PATH, or "". Relative folders are skipped: the current
-// folder is wherever the player clicked.
-std::string FindOnSearchPath(const std::string &name) {
-  const std::string folders = ReadEnvironment("PATH");
-  for (std::size_t start = 0; start <= folders.size();) {
-    std::size_t end = folders.find(':', start);
-    if (end == std::string::npos) end = folders.size();
-    const std::string folder = folders.substr(start, end - start);
-    const std::string candidate = folder + "/" + name;
-    struct stat info;
-    if (!folder.empty() && folder[0] == '/' && stat(candidate.c_str(), &info) == 0 &&
-        S_ISREG(info.st_mode) && access(candidate.c_str(), X_OK) == 0)
-      return candidate;
-    start = end + 1;
-  }
-  return "";
 }
 
 // The dialog program when neither stream is a terminal, standard input carries

@@ -1,6 +1,8 @@
 // Linux part of setup_file.h.
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 
@@ -17,6 +19,25 @@ bool IsNameCharacter(char c, bool first) {
 }
 
 }  // namespace
+
+// `name` in a folder of PATH, or "" (message_box_posix.cpp finds the dialogs
+// so too). Empty and relative folders are skipped: they name the current
+// folder, wherever the player clicked.
+std::string FindOnSearchPath(const std::string &name) {
+  const std::string folders = ReadEnvironment("PATH");
+  for (std::size_t start = 0; start <= folders.size();) {
+    std::size_t end = folders.find(':', start);
+    if (end == std::string::npos) end = folders.size();
+    const std::string folder = folders.substr(start, end - start);
+    const std::string candidate = folder + "/" + name;
+    struct stat info;
+    if (!folder.empty() && folder[0] == '/' && stat(candidate.c_str(), &info) == 0 &&
+        S_ISREG(info.st_mode) && access(candidate.c_str(), X_OK) == 0)
+      return candidate;
+    start = end + 1;
+  }
+  return "";
+}
 
 std::vector<std::string> GameFolderPlaces() {
   // The launcher's own folder, then the one of the launcher from Flathub.
@@ -69,10 +90,10 @@ void EditSetupFile() {
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  std::string program = "xdg-open";
+  std::string program = FindOnSearchPath("xdg-open");
   std::string file = kSetupFileName;
   char *argv[] = {&program[0], &file[0], nullptr};
   pid_t editor = 0;
-  posix_spawnp(&editor, program.c_str(), &actions, nullptr, argv, environ);
+  if (!program.empty()) posix_spawn(&editor, program.c_str(), &actions, nullptr, argv, environ);
   posix_spawn_file_actions_destroy(&actions);
 }

@@ -29,8 +29,16 @@ bool closeKeyQueued = false;
 
 volatile sig_atomic_t leaving = 0;
 
+// From the background tcsetattr would stop us (SIGTTOU) until brought
+// forward: a job killed after `bg` must end at once.
 void RestoreTerminal() {
-  if (terminal) tcsetattr(kInput, TCSANOW, &normalMode);
+  if (!terminal) return;
+  sigset_t output, saved;
+  sigemptyset(&output);
+  sigaddset(&output, SIGTTOU);
+  sigprocmask(SIG_BLOCK, &output, &saved);
+  tcsetattr(kInput, TCSANOW, &normalMode);
+  sigprocmask(SIG_SETMASK, &saved, nullptr);
 }
 
 void RestoreForGood() {
@@ -147,6 +155,9 @@ void LookAtStream() {
 }
 
 }  // namespace
+
+// Also for the platform layer, before a signal ends the process.
+void RestoreConsoleForGood() { RestoreForGood(); }
 
 void LookAtConsole() {
   if (!prepared) Prepare();

@@ -36,6 +36,12 @@ void RemoveArchiverLeftovers(const std::string &archive) {
   RemoveNumberedLeftovers(archive, ".tmp");
 }
 
+std::string NotExecutableText() {
+  return std::string("Cannot start the ") + kArchiverName +
+         " archiving program beside this program: it may not be executed.\r\n\r\nRun chmod +x " +
+         kArchiverName + " in this folder, then run the installer again.\r\n\r\n";
+}
+
 std::string ExitCodeText(int code) { return std::to_string(code); }
 
 void Pause(int milliseconds) {

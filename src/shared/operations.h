@@ -87,6 +87,30 @@ void RemoveArchiverLeftovers(const std::string &archive);
 // digits, as a killed run leaves them. A file that cannot be removed stays.
 void RemoveNumberedLeftovers(const std::string &path, const std::string &suffix);
 
+// Takes, for the rest of the process, the lock that keeps other runs from
+// writing into `folder` meanwhile. No file is made for it, and the system
+// drops it however the process ends. False when another process holds it; a
+// folder that cannot be locked at all does not stop the run.
+bool TakeFolderLock(const std::string &folder);
+
+// False when the file `path` may not be started by us (Linux: no execute
+// permission); always true on Windows, where it cannot be told beforehand.
+bool MayBeExecuted(const std::string &path);
+
+// True when the existing `folder` may be changed by other users of the
+// computer: on Linux writable by others, or owned by another user than us and
+// root. False for a folder that is not there, and on Windows.
+bool OthersMayChange(const std::string &folder);
+
+// How RemoveVersionFolder ended.
+enum class Removal { kDone, kInUse, kFailed };
+
+// Removes the version folder `folder` (a full path) and what earlier such
+// removals left in its parent, nothing else. On Windows the folder is first
+// renamed aside, so that a file in it that another program holds open (the
+// game) leaves all of it in place: kInUse. Linux runs RemoveFolderCommand.
+Removal RemoveVersionFolder(const std::string &folder);
+
 // True when `folder` lies at any depth below the user's temporary folder
 // (Windows: the one GetTempPath names, short and long names alike; Linux:
 // $TMPDIR, else /tmp, links resolved). Archive viewers start a program from
@@ -97,6 +121,10 @@ bool IsInTemporaryFolder(const std::string &folder);
 // started from a temporary folder: the paragraphs before the closing ones,
 // each followed by a blank line.
 std::string StartedFromArchiveText(const std::string &program);
+
+// What an archiver that may not be executed stops the run with: the
+// paragraphs before the closing ones, each followed by a blank line.
+std::string NotExecutableText();
 
 // Starts `program` (a path, never looked up in the search path) with the
 // command line `program + " " + arguments` and waits for it. Returns its exit

@@ -92,6 +92,21 @@ BOOL WINAPI RestoreOnInterrupt(DWORD event) {
   SetConsoleCtrlHandler(RestoreOnInterrupt, TRUE);
 }
 
+// The children we wait for end with us, however we end (Task Manager's End
+// task too): a job that ends what is in it when its last handle, ours, closes.
+// Where the child cannot join (Windows 7 with us in a job already) it runs on.
+void EndWithUs(HANDLE child) {
+  static HANDLE job = [] {
+    HANDLE created = CreateJobObjectW(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (created != nullptr)
+      SetInformationJobObject(created, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    return created;
+  }();
+  if (job != nullptr) AssignProcessToJobObject(job, child);
+}
+
 }  // namespace
 
 std::wstring WideFromUtf8(const std::string &text) {
@@ -238,8 +253,12 @@ int RunCommand(const std::string &program, const std::string &arguments) {
   // 3.-6. The runtime joins the two texts with one space, runs the file
   // itself (no search path) and waits for it.
   const std::wstring line = WideFromUtf8(arguments);
-  intptr_t code = _wspawnl(_P_WAIT, path.c_str(), path.c_str(), line.c_str(), nullptr);
-  return static_cast<int>(code);
+  intptr_t child = _wspawnl(_P_NOWAIT, path.c_str(), path.c_str(), line.c_str(), nullptr);
+  if (child == -1) return -1;
+  EndWithUs(reinterpret_cast<HANDLE>(child));
+  int code = -1;
+  _cwait(&code, child, _WAIT_CHILD);
+  return code;
 }
 
 int RunShellCommand(const std::string &commandLine) {
@@ -260,9 +279,11 @@ int RunShellCommand(const std::string &commandLine) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION child = {};
-  if (!CreateProcessW(interpreter.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &child))
+  if (!CreateProcessW(interpreter.c_str(), &line[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                      nullptr, nullptr, &startup, &child))
     return -1;
+  EndWithUs(child.hProcess);
+  ResumeThread(child.hThread);
   WaitForSingleObject(child.hProcess, INFINITE);
   DWORD code = 0;
   if (!GetExitCodeProcess(child.hProcess, &code)) code = static_cast<DWORD>(-1);

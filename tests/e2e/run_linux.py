@@ -42,6 +42,24 @@ class Linux:
                              % (w.path(s.LOG), act(delete_code), act(add_code))).encode())
 
     @staticmethod
+    def start(w, home):
+        """The row's program in the background, keys on a pipe, held at its last question (earlier install, update)."""
+        env = {k: v for k, v in dict(os.environ, HOME=home, TMPDIR=Linux.temporary(w)).items() if "DISPLAY" not in k}
+        first = subprocess.Popen(w.prefix + [os.path.join(w.ship, w.program_name)], stdin=subprocess.PIPE,
+                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, cwd=w.cwd, env=env)
+        first.stdin.write(b"y")
+        first.stdin.flush()
+        until = b"worlds.)\r\n\r\n[Yes/No] " if w.program_name == s.S else b"it? [y/n] "
+        seen, deadline = b"", time.monotonic() + 30
+        while not seen.endswith(until) and time.monotonic() < deadline:
+            seen += os.read(first.stdout.fileno(), 4096) if select.select([first.stdout], [], [], 1)[0] else b""
+        assert seen.endswith(until), seen
+        return first
+
+    killed = staticmethod(lambda w: (w.first.kill(), w.first.wait()))
+    finish = staticmethod(lambda w, first: first.communicate(b"y", timeout=TIMEOUT)[0])
+
+    @staticmethod
     def runs(w, program, *steps):
         jar = w.path(s.CLIENT + "/1.6.4-BRAX.jar") if program == s.S else None
         return [a for step in steps for a in (["d", jar or "../1.6.4-BRAX-HDS/1.6.4-BRAX-HDS.jar", "META-INF"]

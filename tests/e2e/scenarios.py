@@ -19,6 +19,7 @@ import os
 import pathlib
 import random
 import re
+import select
 import shutil
 import signal
 import stat
@@ -78,6 +79,12 @@ def texts(p):
                        "installation.",
     }
     t["previous HDS"] = t["previous"].replace("BRAX", "BRAX-HDS")
+    t["in use"] = ("Was not able to remove your previous installation of BRAX: a file in it is in use.\r\n\r\nClose "
+                   "Minecraft and its launcher, then run the installer again.\r\n\r\nNo changes have been made to your "
+                   "system.")
+    no_start = ("Cannot start the 7za archiving program beside this program: it may not be executed.\r\n\r\nRun "
+                "chmod +x 7za in this folder, then run the installer again.\r\n\r\n")
+    t["not executable"] = no_start + t["no changes"]
     started = ("%s has been started from inside the zip file, so the files it needs are not beside it.\r\n\r\nPlease "
                "extract the whole zip file first (right-click it and choose Extract All), then run %s from the "
                "extracted folder.\r\n\r\n" if p.sep == "\\" else "%s has been started from a temporary folder "
@@ -103,8 +110,17 @@ def texts(p):
                      "manual installation." + end,
     })
     t["no HDS"] = t["no source"] + end
+    t["not executable SS"], server = no_start + nc + end, "..%s1.6.4-BRAX-HDS%s" % (p.sep, p.sep)
+    t["busy SS"] = ("Another installer is already building the server folder %s\r\n\r\nWait until it has finished."
+                    "\r\n\r\n%s%s" % (server, nc, end))
+    t["shared SS"] = "The folder %s may be changed by other users of this computer.\r\n\r\n%s%s" % (server, nc, end)
     t["from archive SS"] = started % (("Server" + p.setup,) * 2) + nc + end
     return {k: v.encode() for k, v in t.items()}
+
+
+def busy(w):
+    return (b"Another installer is already installing BRAX into " + os.fsencode(w.p.name(w.game) + w.p.sep) +
+            b"\r\n\r\nWait until it has finished.\r\n\r\n" + texts(w.p)["no changes"])
 
 
 def failed(step, code, program=S):
@@ -171,6 +187,7 @@ def run_rows(test, wheres, make_world, launch, how="", names=re.compile("")):
 def run_row(test, row, w, launch):
     where, program, world, keys, shown, changes, check = row[1:]
     test.addCleanup(shutil.rmtree, w.root, True)
+    w.program_name = program
     if program == SS:
         server_source(w)
     try:
@@ -346,6 +363,10 @@ def archiver(content):  # the row's own archiver, with the real one's execute bi
     return prepare
 
 
+def killing_archiver(name):  # a slow archiver that sends the program alone SIGname, its own pid beside it
+    return archiver(('#!/bin/sh\necho $$ > "$0.pid"\nkill -%s $PPID\nexec sleep 20\n' % name).encode())
+
+
 def archiver_after(body): return archiver(('#!/bin/sh\n%s\nexec "$(dirname "$0")/7za.real" "$@"\n' % body).encode())
 
 
@@ -364,6 +385,36 @@ def killed_copying(program, source, destination):
         run.kill()
         run.wait()
     return prepare
+
+
+def held_first(home=None):
+    """A first run of the row's program (in a game folder of its own below `home`), held at its last question while the
+    row runs (w.p.start); the world as it is then is kept for first_then."""
+    def prepare(w):
+        if home:
+            shutil.copytree(w.game, os.path.join(w.root, home, ".minecraft"), symlinks=True)
+        w.first = w.p.start(w, os.path.join(w.root, home) if home else w.home)
+        w.cleanups.append(w.first.kill)
+        w.held = snapshot(w.root)
+    return prepare
+
+
+def first_then(check, alone=True):
+    """The row's run changed nothing at all (alone); the held first run then gets its Yes and ends as alone would."""
+    def then(t, w, r):
+        if alone:
+            t.assertEqual(snapshot(w.root), w.held)
+        t.assertIn(b"successfully", w.p.finish(w, w.first))
+        check(t, w, r)
+    return then
+
+
+def game_closed_then(t, w, r):
+    t.assertEqual(snapshot(w.root), w.held)
+    w.holder.kill()
+    w.holder.wait()
+    t.assertEqual(w.p.rerun(w, "yy"), [(k, texts(w.p)[x], a) for k, x, a in [WY, PY, DONE]])
+    client_installed(t, w, r)
 
 
 def stopped_in_line_mode(pid, terminal):
@@ -580,8 +631,21 @@ ROWS = [
     ("archiver killed: 128 + the signal", "L", S, stand_in("kill:9", 0), "y", warn(failed("d", 137)),
      [CLIENT, PACK, LOG], None),
     ("archiver a link to the system's", "L", S, link("ship/7za", shutil.which("7za")), "y", *ENDS["installed"]),
-    ("archiver that cannot start: -1", "L", S, lambda w: os.chmod(w.path("ship/7za"), 0o644), "y",
-     warn(failed("d", -1)), [CLIENT, PACK], None),
+    ("archiver without its execute bit: stopped at the check", "L", S, lambda w: os.chmod(w.path("ship/7za"), 0o644),
+     "y", warn("not executable"), [], None),
+    # Two at once: the second stops while the first waits, and changes nothing; the first then ends as alone
+    ("two at once: the second run changes nothing", "LW", S, (earlier(CLIENT), held_first()), "yy",
+     [WY, (W, busy, "OK")], [CLIENT, PACK], first_then(client_installed)),
+    ("two at once: a first run killed leaves no lock", "LW", S, (earlier(CLIENT), held_first(), lambda w:
+     w.p.killed(w)), "yy", [WY, PY, DONE], [CLIENT, PACK], client_installed),
+    ("two at once into different game folders: no wait", "LW", S, (earlier(CLIENT), held_first("other"),
+     missing(CLIENT)), "y", INSTALLED, [CLIENT, PACK, "other"], first_then(client_installed, False)),
+    ("Ctrl+C during the removal ends the run: nothing installed", "tty", S, (earlier(CLIENT), attr(code=-2),
+     logged("rm", 'sleep 2; exec /bin/rm "$@"')), ["y", "y", "\x03"], None, ["ship/rm.log"], terminal_restored),
+    ("an xdg-open planted beside Setup, PATH=:/usr/bin: not started", "L", S, (missing("~"), lambda w: (w.write(
+        "ship/xdg-open", b"#!/bin/sh\ntouch PLANTED\n"), os.chmod(w.path("ship/xdg-open"), 0o755)), attr(env={
+            "DISPLAY": ":99", "PATH": ":/usr/bin"})), "yy", [WY, (Q, "edit", "Yes")], [INI],
+     lambda t, w, r: time.sleep(1)),
     ("a reader of the old resource pack keeps reading it", "L", S, (earlier(CLIENT), pack_held_open), "yy",
      [WY, PY, DONE], [CLIENT, PACK], all_of(client_installed, lambda t, w, r: t.assertEqual(
          (w.reader.read(), w.read(PACK)), (b"old pack" * 999, w.read(SHIP_PACK))))),
@@ -668,6 +732,9 @@ ROWS = [
      warn("no vanilla jar"), [], None),
     ("vanilla jar that is no zip: the archiver's code", "LW", S, not_a_zip("~versions/1.6.4/1.6.4.jar"), "y",
      warn(failed("d", 2)), [CLIENT, PACK], None),
+    ("the game running: nothing of the install removed; once it ends a rerun replaces it", "W", S, (earlier(CLIENT),
+     lambda w: w.p.hold(w, CLIENT + "/1.6.4-BRAX.jar")), "yy", [WY, PY, (W, "in use", "OK")], [CLIENT, PACK],
+     game_closed_then),
     ("earlier install that cannot be removed", "W", S, (earlier(CLIENT), immutable(CLIENT + "/old-extra.txt")), "yy",
      [WY, PY, (W, "not removed", "OK")], [CLIENT], None),
     ("program in a drive root", "W", S, lambda w: w.p.drive_root(w), "y", *ENDS["installed"]),
@@ -752,8 +819,23 @@ ROWS = [
      TERMS_Y + ["update", "y", "jar stays"], [], took(4.2, 7)),
     ("started from another folder", "L", SS, (lambda w: os.makedirs(w.path("deep/er")),
      attr(cwd=lambda w: w.path("deep/er"))), b"y", TERMS_Y + BUILT, [HDS], server_installed(HDS)),
-    ("output whose reader is gone: it goes on to its end", "L", SS, attr(reader_gone=True), b"y", None, [HDS],
-     lambda t, w, r: t.assertTrue(zipfile.is_zipfile(w.path(HDS_JAR)))),
+    ("output whose reader is gone (| head -1): the same jar", "LW", SS, attr(reader_gone=True), b"y", None, [HDS],
+     server_installed(HDS)),
+    *[("a SIG%s to the program alone while the archiver runs ends that too" % name, "L", SS, (killing_archiver(name),
+       attr(code=-number)), b"y", TERMS_Y, [HDS, "ship/7za.pid"], lambda t, w, r: t.assertRaises(  # the archiver gone
+        ProcessLookupError, os.kill, int(w.read("ship/7za.pid")), 0)) for name, number in (("TERM", 15), ("HUP", 1))],
+    ("ended by Task Manager while the archiver runs: that ends too", "W", SS, (stand_in(), lambda w:
+     w.p.killed_at_archiver(w)), b"n",
+     ["terms", "n", "refused"], [HDS, LOG], lambda t, w, r: t.assertNotIn(b"done", w.read(LOG))),
+    ("archiver without its execute bit: stopped at the check", "L", SS, lambda w: os.chmod(w.path("ship/7za"), 0o644),
+     b"y", TERMS_Y + ["not executable SS"], [], None),
+    ("two at once: the second run changes nothing", "L", SS, (earlier_build, held_first()), b"yy",
+     TERMS_Y + ["busy SS"], [HDS], first_then(server_installed(HDS, "server.properties"))),
+    ("two at once: a first run killed leaves no lock", "L", SS, (earlier_build, held_first(), lambda w:
+     w.p.killed(w)), b"yy", TERMS_Y + ["update", "y"] + BUILT, [HDS], server_installed(HDS, "server.properties")),
+    *[("server folder made beforehand %s: refused, nothing written" % how, "L", SS, (lambda w: os.makedirs(w.path(HDS)),
+       change), b"y", TERMS_Y + ["shared SS"], [], None) for how, change in (("with mode 0777", lambda w: os.chmod(
+        w.path(HDS), 0o777)), ("by another user", lambda w: os.chown(w.path(HDS), 65534, -1)))],
     ("read-only server folder", "L", SS, small_disk(HDS, "4m", read_only=True), b"y",
      TERMS_Y + [copy_failed("1.6.4.jar", HDS_JAR, SS)], [], None),
     ("copy over the file-size limit: no half-written jar", "L", SS, file_size_limit, b"y",
@@ -772,6 +854,8 @@ ROWS = [
      ["terms", "n", "refused"], [], terminal_restored),
     ("stopped, the terminal reset to line mode, continued: keys stay raw", "tty", SS, None,
      [stopped_in_line_mode, "n", "q"], ["terms", "n", "refused"], [], terminal_restored),
+    ("a background job killed after bg ends without fg", "tty", SS, attr(prefix=["/bin/bash", "-c", 'set -m; "$0"; bg; '
+     'sleep 0.5; kill %1; sleep 1; jobs']), ["\x1a"], None, [], lambda t, w, r: t.assertIn(b"Terminated", r.stdout)),
     ("Ctrl+Z without job control changes nothing", "tty", SS, None, ["\x1a", "n", "q"], ["terms", "n", "refused"], [],
      terminal_restored),
     ("a hang-up at the terms builds nothing", "tty", SS, None, [], None, [], None),

@@ -3,7 +3,7 @@
 // a user would. For each box it writes "box ICON BUTTONS ANSWER LENGTH\nTEXT\n"
 // to LOG (ICON warning, information, question, error or unknown; BUTTONS
 // yesno or ok; TEXT as UTF-8), then presses the button the next letter of
-// ANSWERS asks for (y Yes; else No, or OK); at the end "exit CODE", or
+// ANSWERS asks for (y Yes, w Yes once LOG.go exists; else No, or OK); at the end "exit CODE", or
 // "timeout" after 60 s. An icon handle means nothing in another process, so
 // the icon is told by its pixels on the screen.
 #include <windows.h>
@@ -87,7 +87,13 @@ int wmain(int argc, wchar_t **argv) {
       std::fprintf(log, "timeout\n");
       return 3;
     }
-    HWND box = FindWindowW(L"#32770", L"Brax Overhaul 1.6.4 Installer");
+    // Its own box: another run's may be showing meanwhile.
+    HWND box = nullptr;
+    DWORD owner = 0;
+    while ((box = FindWindowExW(nullptr, box, L"#32770", L"Brax Overhaul 1.6.4 Installer"))) {
+      GetWindowThreadProcessId(box, &owner);
+      if (owner == child.dwProcessId) break;
+    }
     if (box == nullptr || !IsWindowVisible(box)) continue;
     Sleep(250);  // painted, so that its icon can be read
     wchar_t wide[8192];
@@ -96,7 +102,16 @@ int wmain(int argc, wchar_t **argv) {
     const int bytes =
         WideCharToMultiByte(CP_UTF8, 0, wide, length, text, sizeof text, nullptr, nullptr);
     const bool question = GetDlgItem(box, IDYES) != nullptr;
-    const bool yes = next < answers.size() && answers[next++] == L'y';
+    // "w": Yes, once the file LOG.go exists (a run held at a question meanwhile).
+    if (next < answers.size() && answers[next] == L'w') {
+      std::fprintf(log, "held %lu\n", static_cast<unsigned long>(child.dwProcessId));
+      std::fflush(log);
+      while (GetFileAttributesW((std::wstring(argv[3]) + L".go").c_str()) ==
+             INVALID_FILE_ATTRIBUTES)
+        Sleep(50);
+    }
+    const bool yes = next < answers.size() && (answers[next] == L'y' || answers[next] == L'w');
+    next += next < answers.size();
     const char *answer = !question ? "OK" : yes ? "Yes" : "No";
     std::fprintf(log, "box %s %s %s %d\n", IconKind(box).c_str(), question ? "yesno" : "ok", answer,
                  bytes);

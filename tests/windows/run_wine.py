@@ -6,6 +6,7 @@ import re
 import shutil
 import subprocess
 import sys
+import tempfile
 import time
 import types
 import unittest
@@ -37,6 +38,9 @@ MANIFEST = {"v3:trustInfo/v3:security/v3:requestedPrivileges/v3:requestedExecuti
 SCRIPTS, RUSSIAN = re.compile("Cyrillic|Chinese|UTF-8 mark|UTF-16|written, read back"), {"LC_ALL": "ru_RU.UTF-8"}
 # What the programs may import from kernel32.dll, then msvcrt.dll: each one checked as in Windows 7 SP1's (x64).
 WINDOWS_7 = set((
+    "AssignProcessToJobObject CreateFileW CreateJobObjectW CreateMutexW FindClose FindFirstFileW FindNextFileW "
+    "GetCurrentProcessId GetFileAttributesW GetFullPathNameW LCMapStringW MoveFileExW ResumeThread "
+    "SetInformationJobObject _cwait "
     "CloseHandle CompareStringOrdinal CopyFileW CreateProcessW CreateSemaphoreW DeleteCriticalSection DeleteFileW "
     "EnterCriticalSection GetConsoleMode GetCurrentDirectoryW GetCurrentThreadId GetEnvironmentVariableW "
     "GetExitCodeProcess GetFileType GetLastError GetLocaleInfoW GetLongPathNameW GetModuleFileNameW "
@@ -95,6 +99,55 @@ class Wine:
         server = s.HDS_JAR.replace("/", "\\")
         return ["7za.exe d %s META-INF" % (jar or "..\\" + server) if step == "d" else
                 "..\\..\\7za.exe a -r %s *" % (jar or "..\\..\\..\\" + server) for step in steps]
+
+    @staticmethod
+    def start(w, home):  # the row's Setup.exe in the background, held at its last question until LOG.go exists
+        w.first_log = os.path.join(tempfile.mkdtemp(prefix="brax-first-"), "first.log")  # outside the world
+        w.cleanups.append(lambda: shutil.rmtree(os.path.dirname(w.first_log)))
+        first = subprocess.Popen(["wine", os.path.join(HELPERS, "box_driver.exe"), windows(home), "yw",
+                                  windows(w.first_log), windows(w.ship) + "\\Setup.exe", windows(Wine.local(w))],
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, cwd=w.root)
+        deadline = time.monotonic() + 60
+        while not (os.path.exists(w.first_log) and b"held" in w.read(w.first_log)) and time.monotonic() < deadline:
+            time.sleep(0.1)
+        return first
+
+    @staticmethod
+    def killed(w):  # Setup.exe ended as Task Manager ends it
+        wine(["taskkill", "/f", "/pid", re.search(rb"held (\d+)", w.read(w.first_log))[1].decode()], timeout=30)
+        w.first.kill()  # its driver waits still
+        w.first.wait()
+
+    @staticmethod
+    def finish(w, first):
+        w.write(w.first_log + ".go")
+        first.wait(90)
+        return w.read(w.first_log)
+
+    @staticmethod
+    def killed_at_archiver(w):
+        """ServerSetup.exe, ended as Task Manager ends it (Wine's TerminateProcess is a SIGKILL) while a slow archiver
+        runs; then the archiver's time, were it still running."""
+        w.write("ship/slow.txt")
+        first, deadline = subprocess.Popen(["wine", windows(w.ship) + "\\ServerSetup.exe"], stdin=subprocess.PIPE,
+                                           stdout=subprocess.DEVNULL, cwd=w.root), time.monotonic() + 60
+        first.stdin.write(b"y")
+        first.stdin.close()
+        while not os.path.exists(w.path(s.LOG)) and time.monotonic() < deadline:
+            time.sleep(0.05)
+        first.kill()
+        first.wait()
+        time.sleep(3)
+
+    @staticmethod
+    def hold(w, path):  # the game running: the stand-in holds `path` open as the Java runtime does; the world kept
+        w.holder = subprocess.Popen(["wine", os.path.join(HELPERS, "stand_in_archiver.exe"), "hold",
+                                     windows(w.path(path))], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        w.cleanups.append(w.holder.kill)
+        assert w.holder.stdout.readline() == b"held\r\n", "the stand-in holds nothing"
+        w.held = s.snapshot(w.root)
+
+    rerun = staticmethod(lambda w, keys: launch(w, (None, "W", s.S, None, keys)).boxes)
 
     @staticmethod
     def registered(w, name, key, *changes):
@@ -193,6 +246,13 @@ def launch(w, row):
     if where == "con":
         screen = "\n".join(line.rstrip() for line in console(w, keys).split("\n")).rstrip("\n")
         return types.SimpleNamespace(screen=screen, code=0)
+    if getattr(w, "reader_gone", False):  # ServerSetup.exe | head -1, once head has gone
+        reader, writer = os.pipe()
+        os.close(reader)
+        subprocess.run(["wine", windows(w.ship) + "\\ServerSetup.exe"], input=keys, stdout=writer, timeout=90,
+                       stderr=subprocess.DEVNULL, cwd=w.root)
+        os.close(writer)
+        return types.SimpleNamespace(stdout=b"", code=0)
     return types.SimpleNamespace(stdout=wine([windows(w.ship) + "\\ServerSetup.exe"], keys or b"", cwd=w.root,
                                              env=getattr(w, "env", {})), code=0)
 

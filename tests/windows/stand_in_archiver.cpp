@@ -8,7 +8,17 @@
 #include <cstring>
 #include <string>
 
+// "stand_in_archiver.exe hold FILE" is the running game instead: it holds FILE open as the Java
+// runtime does (reading, without delete sharing), says "held" and waits to be killed.
 int main(int argc, char **argv) {
+  if (argc == 3 && std::strcmp(argv[1], "hold") == 0) {
+    if (CreateFileA(argv[2], GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_EXISTING, 0, nullptr) == INVALID_HANDLE_VALUE)
+      return 2;
+    std::puts("held");
+    std::fflush(stdout);
+    Sleep(INFINITE);
+  }
   char module[MAX_PATH];
   std::string folder(module, GetModuleFileNameA(nullptr, module, MAX_PATH));
   folder.erase(folder.rfind('\\') + 1);
@@ -28,5 +38,12 @@ int main(int argc, char **argv) {
   int value = 0, code = 0;
   while (codes != nullptr && std::fscanf(codes, "%15s %d", command, &value) == 2)
     if (argc >= 2 && std::strcmp(command, argv[1]) == 0) code = value;
+  // A slow one notes when it is done: a run that was ended meanwhile must have ended it too.
+  if (GetFileAttributesA((folder + "slow.txt").c_str()) != INVALID_FILE_ATTRIBUTES) {
+    Sleep(2000);
+    log = std::fopen((folder + "archiver.log").c_str(), "ab");
+    std::fputs("done\n", log);
+    std::fclose(log);
+  }
   return code;
 }

@@ -1,0 +1,38 @@
+// Linux part of what operations.h says about other programs running
+// meanwhile: the folder lock, the archiver's execute permission, a server
+// folder others may change, and the removal of a version folder.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "operations.h"
+
+bool TakeFolderLock(const std::string &folder) {
+  // The folder's own descriptor, kept open until we end: no file is made for
+  // the lock, and the system drops it however we end, a kill included.
+  const int descriptor = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (descriptor < 0) return true;
+  while (flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    const bool taken = errno == EWOULDBLOCK;
+    close(descriptor);
+    return !taken;
+  }
+  return true;
+}
+
+bool MayBeExecuted(const std::string &path) { return access(path.c_str(), X_OK) == 0; }
+
+bool OthersMayChange(const std::string &folder) {
+  struct stat info;
+  if (stat(folder.c_str(), &info) != 0) return false;
+  return (info.st_mode & S_IWOTH) != 0 || (info.st_uid != geteuid() && info.st_uid != 0);
+}
+
+Removal RemoveVersionFolder(const std::string &folder) {
+  // An open file never keeps a removal from its end here.
+  return RunShellCommand(RemoveFolderCommand(folder)) == -1 ? Removal::kFailed : Removal::kDone;
+}
