@@ -388,8 +388,7 @@ def killed_copying(program, source, destination):
 
 
 def held_first(home=None):
-    """A first run of the row's program (in a game folder of its own below `home`), held at its last question while the
-    row runs (w.p.start); the world as it is then is kept for first_then."""
+    """A first run (its game folder below `home`) held at its last question while the row runs; its world kept."""
     def prepare(w):
         if home:
             shutil.copytree(w.game, os.path.join(w.root, home, ".minecraft"), symlinks=True)

@@ -19,47 +19,48 @@ C, H, E, W = "mod/1.6.4-BRAX/", "mod/1.6.4-BRAX-HDS/", "error", "warning"
 PACK = C + "BRAX Resource Pack 1.6.4.zip"
 
 
-def gone(*paths):
-    return lambda: [shutil.rmtree(p) if os.path.isdir(p) else os.remove(p) for p in paths]
-
-
-def put(path, content=b"x"):
-    return lambda: (os.makedirs(os.path.dirname(path), exist_ok=True), pathlib.Path(path).write_bytes(content))
-
-
-def node(path, kind):  # a link, a socket, or what mknod makes of a kind
-    def make():
-        if kind == "link":
+def alter(changes):  # each ("gone", PATH), ("put", PATH[, BYTES]), ("move", PATH, NEW) or ("node", PATH, KIND)
+    for verb, path, *more in changes:
+        if verb == "gone" and os.path.isdir(path):
+            shutil.rmtree(path)
+        elif verb == "gone":
+            os.remove(path)
+        elif verb == "put":
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            pathlib.Path(path).write_bytes(more[0] if more else b"x")
+        elif verb == "move":
+            os.rename(path, more[0])
+        elif more[0] == "link":
             os.symlink("/etc/hostname", path)
-        elif kind == "socket":
-            with socket.socket(socket.AF_UNIX) as s:
-                s.bind(path)
-        else:
-            os.mknod(path, 0o644 | kind, os.makedev(1, 3))
-    return make
+        elif more[0] == "socket":
+            socket.socket(socket.AF_UNIX).bind(path)
+        else:  # what mknod makes of a kind
+            os.mknod(path, 0o644 | more[0], os.makedev(1, 3))
 
 
-# name, what breaks the folder, "error" or "warning", the start of the line's path below the folder package starts in
+# name, the changes that break the folder, "error" or "warning", the start of the path in the line
 ROWS = [
-    ("neither edition", gone("mod/1.6.4-BRAX", "mod/1.6.4-BRAX-HDS"), E, "mod/ holds neither"),
-    *[("missing " + p, gone(p), E, p) for p in [C + "class", C + "1.6.4-BRAX.json", PACK, H + "class", H + "run.bat",
-                                                  H + "bash_scripts.zip", H + "bash_scripts.tar"]],
-    *[("%s in other letter case" % p, lambda p=p, q=q: os.rename(p, q), E, q) for p, q in [
+    ("neither edition", [("gone", "mod/1.6.4-BRAX"), ("gone", "mod/1.6.4-BRAX-HDS")], E, "mod/ holds neither"),
+    *[("missing " + p, [("gone", p)], E, p) for p in [C + "class", C + "1.6.4-BRAX.json", PACK, H + "class",
+                                                      H + "run.bat", H + "bash_scripts.zip", H + "bash_scripts.tar"]],
+    *[("%s in other letter case" % p, [("move", p, q)], E, q) for p, q in [
         ("mod/1.6.4-BRAX", "mod/1.6.4-brax"), (H + "class", H + "Class"), (H + "run.bat", H + "Run.bat")]],
-    *[("a %s" % what, node(C + "class/brax/odd", kind), E, C + "class/brax/odd is a")
+    *[("a %s" % what, [("node", C + "class/brax/odd", kind)], E, C + "class/brax/odd is a")
       for what, kind in [("link", "link"), ("fifo", stat.S_IFIFO), ("device", stat.S_IFCHR), ("socket", "socket")]],
-    ("another folder at the top", put("mod/.git/HEAD"), E, "mod/.git is a folder"),
-    ("a top file with a name the downloads have", put("mod/README.txt"), E, "mod/README.txt"),
-    ("empty class", lambda: (shutil.rmtree(C + "class"), os.makedirs(C + "class/brax")), W, C + "class/ is empty"),
-    *[("%s in class" % n, put(C + "class/brax/" + n + "/x" * (n in (".git", ".svn"))), W, C + "class/brax/" + n)
+    ("another folder at the top", [("put", "mod/.git/HEAD")], E, "mod/.git is a folder"),
+    ("a top file with a name the downloads have", [("put", "mod/README.txt")], E, "mod/README.txt"),
+    ("empty class", [("gone", C + "class"), ("put", C + "class/brax/x"), ("gone", C + "class/brax/x")], W,
+     C + "class/ is empty"),
+    *[("%s in class" % n, [("put", C + "class/brax/" + n + "/x" * (n in (".git", ".svn")))], W, C + "class/brax/" + n)
       for n in [".git", ".svn", ".DS_Store", "Thumbs.db", "desktop.ini", "Overhaul.class~"]],
-    ("version file not JSON", put(C + "1.6.4-BRAX.json", b"{id: 1}"), W, C + "1.6.4-BRAX.json is not JSON"),
-    ("another id", put(C + "1.6.4-BRAX.json", b'{"id": "1.6.4"}'), W, C + '1.6.4-BRAX.json has no "id"'),
-    ("resource pack not a zip", put(PACK), W, PACK + " is not a zip"),
-    ("no pack.mcmeta", put(PACK, sp.archive_bytes("zip", {"x": b"x"})), W, PACK + " has no pack.mcmeta"),
-    ("bash_scripts.zip not a zip", put(H + "bash_scripts.zip", sp.SERVER_SCRIPTS["bash_scripts.tar"]), W,
+    ("version file not JSON", [("put", C + "1.6.4-BRAX.json", b"{id: 1}")], W, C + "1.6.4-BRAX.json is not JSON"),
+    ("another id", [("put", C + "1.6.4-BRAX.json", b'{"id": "1.6.4"}')], W, C + '1.6.4-BRAX.json has no "id"'),
+    ("resource pack not a zip", [("put", PACK)], W, PACK + " is not a zip"),
+    ("no pack.mcmeta", [("put", PACK, sp.archive_bytes("zip", {"x": b"x"}))], W, PACK + " has no pack.mcmeta"),
+    ("bash_scripts.zip not a zip", [("put", H + "bash_scripts.zip", sp.SERVER_SCRIPTS["bash_scripts.tar"])], W,
      H + "bash_scripts.zip is not a zip"),
-    ("bash_scripts.tar not a tar", put(H + "bash_scripts.tar", b"x" * 600), W, H + "bash_scripts.tar is not a tar"),
+    ("bash_scripts.tar not a tar", [("put", H + "bash_scripts.tar", b"x" * 600)], W,
+     H + "bash_scripts.tar is not a tar"),
 ]
 
 
@@ -77,13 +78,13 @@ class PackageCheck(unittest.TestCase):
         self.addCleanup(shutil.rmtree, self.folder, True)
 
     def test_rows(self):
-        for name, breaks, level, names in [("a sound mod", lambda: None, None, None)] + ROWS:
+        for name, changes, level, names in [("a sound mod", [], None, None)] + ROWS:
             with self.subTest(name):
                 self.setUp()
                 os.chdir(self.folder)
                 sp.make_ship_folder("mod", [], None)
                 os.remove("mod/1.6.4.jar")
-                breaks()
+                alter(changes)
                 r = self.run_package("--check", "--mod", "mod", "--out", "out")
                 lines = [line for line in r.stdout.splitlines() if line.startswith(("error: ", "warning: "))]
                 self.assertEqual((r.returncode, len(lines)), (int(level == E), int(level is not None)), r.stdout)

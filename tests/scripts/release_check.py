@@ -1,6 +1,5 @@
-"""release_check.py RELEASE MOD VERSION: what scripts/package wrote for MOD, as it is published (scripts/test-release):
-each download's exact entries and bytes, each README's edition, platform and last line, SHA256SUMS over every file
-beside it, RELEASE.md's sizes and sums, the licences and the archiver's source."""
+"""release_check.py RELEASE MOD VERSION: what scripts/package wrote for MOD: each download's entries and bytes, its
+README's edition, platform and last line, SHA256SUMS and RELEASE.md over every file, the licences, the 7-Zip source."""
 import hashlib
 import os
 import pathlib

@@ -38,23 +38,22 @@ MANIFEST = {"v3:trustInfo/v3:security/v3:requestedPrivileges/v3:requestedExecuti
 SCRIPTS, RUSSIAN = re.compile("Cyrillic|Chinese|UTF-8 mark|UTF-16|written, read back"), {"LC_ALL": "ru_RU.UTF-8"}
 # What the programs may import from kernel32.dll, then msvcrt.dll: each one checked as in Windows 7 SP1's (x64).
 WINDOWS_7 = set((
-    "AssignProcessToJobObject CreateFileW CreateJobObjectW CreateMutexW FindClose FindFirstFileW FindNextFileW "
-    "GetCurrentProcessId GetFileAttributesW GetFullPathNameW LCMapStringW MoveFileExW ResumeThread "
-    "SetInformationJobObject _cwait "
-    "CloseHandle CompareStringOrdinal CopyFileW CreateProcessW CreateSemaphoreW DeleteCriticalSection DeleteFileW "
-    "EnterCriticalSection GetConsoleMode GetCurrentDirectoryW GetCurrentThreadId GetEnvironmentVariableW "
-    "GetExitCodeProcess GetFileType GetLastError GetLocaleInfoW GetLongPathNameW GetModuleFileNameW "
-    "GetModuleHandleW GetProcAddress GetShortPathNameW GetStartupInfoA GetStdHandle GetSystemDirectoryW "
-    "GetTempPathW InitializeCriticalSection IsDBCSLeadByteEx LeaveCriticalSection LoadLibraryExW LoadLibraryW "
-    "MultiByteToWideChar PeekConsoleInputW PeekNamedPipe RaiseException ReadConsoleInputW ReadFile "
-    "ReleaseSemaphore RtlCaptureContext RtlLookupFunctionEntry RtlUnwindEx RtlVirtualUnwind SetConsoleCtrlHandler "
-    "SetConsoleMode SetDllDirectoryW SetLastError SetUnhandledExceptionFilter Sleep TlsAlloc TlsFree TlsGetValue "
-    "TlsSetValue VirtualProtect VirtualQuery WaitForSingleObject WideCharToMultiByte __C_specific_handler "
-    "___lc_codepage_func ___mb_cur_max_func __getmainargs __initenv __iob_func __set_app_type __setusermatherr "
-    "_acmdln _amsg_exit _cexit _close _commode _errno _fileno _findclose _fmode _initterm _onexit _read _setmode "
-    "_wchdir _wfindfirst64 _wfindnext64 _wfopen _wmkdir _wspawnl abort calloc exit fclose ferror fflush fopen "
-    "fprintf fputc fputs fread free fwrite localeconv malloc memchr memcmp memcpy memmove memset realloc signal "
-    "strcmp strerror strlen strncmp vfprintf wcslen wcstoul").split())
+    "AssignProcessToJobObject CloseHandle CompareStringOrdinal CopyFileW CreateFileW CreateJobObjectW CreateMutexW "
+    "CreateProcessW CreateSemaphoreW DeleteCriticalSection DeleteFileW EnterCriticalSection FindClose FindFirstFileW "
+    "FindNextFileW GetConsoleMode GetCurrentDirectoryW GetCurrentProcessId GetCurrentThreadId GetEnvironmentVariableW "
+    "GetExitCodeProcess GetFileAttributesW GetFileType GetFullPathNameW GetLastError GetLocaleInfoW GetLongPathNameW "
+    "GetModuleFileNameW GetModuleHandleW GetProcAddress GetShortPathNameW GetStartupInfoA GetStdHandle "
+    "GetSystemDirectoryW GetTempPathW InitializeCriticalSection IsDBCSLeadByteEx LCMapStringW LeaveCriticalSection "
+    "LoadLibraryExW LoadLibraryW MoveFileExW MultiByteToWideChar PeekConsoleInputW PeekNamedPipe RaiseException "
+    "ReadConsoleInputW ReadFile ReleaseSemaphore ResumeThread RtlCaptureContext RtlLookupFunctionEntry RtlUnwindEx "
+    "RtlVirtualUnwind SetConsoleCtrlHandler SetConsoleMode SetDllDirectoryW SetInformationJobObject SetLastError "
+    "SetUnhandledExceptionFilter Sleep TlsAlloc TlsFree TlsGetValue TlsSetValue VirtualProtect VirtualQuery "
+    "WaitForSingleObject WideCharToMultiByte __C_specific_handler ___lc_codepage_func ___mb_cur_max_func __getmainargs "
+    "__initenv __iob_func __set_app_type __setusermatherr _acmdln _amsg_exit _cexit _close _commode _cwait _errno "
+    "_fileno _findclose _fmode _initterm _onexit _read _setmode _wchdir _wfindfirst64 _wfindnext64 _wfopen _wmkdir "
+    "_wspawnl abort calloc exit fclose ferror fflush fopen fprintf fputc fputs fread free fwrite localeconv malloc "
+    "memchr memcmp memcpy memmove memset realloc signal strcmp strerror strlen strncmp vfprintf wcslen wcstoul").split())
+
 
 def windows(path):
     """The Windows name of a Unix path: C:\\... below drive_c, else Z:\\..."""
@@ -126,8 +125,7 @@ class Wine:
 
     @staticmethod
     def killed_at_archiver(w):
-        """ServerSetup.exe, ended as Task Manager ends it (Wine's TerminateProcess is a SIGKILL) while a slow archiver
-        runs; then the archiver's time, were it still running."""
+        """ServerSetup.exe ended as Task Manager does (a SIGKILL under Wine) while a slow archiver runs."""
         w.write("ship/slow.txt")
         first, deadline = subprocess.Popen(["wine", windows(w.ship) + "\\ServerSetup.exe"], stdin=subprocess.PIPE,
                                            stdout=subprocess.DEVNULL, cwd=w.root), time.monotonic() + 60
