@@ -89,14 +89,18 @@ def check_edition(mod, edition, error, warn):
             check_content(mod, os.path.join(edition, name), warn)
 
 
+def litter(name):
+    return name.lower() in LITTER or name.endswith("~")
+
+
 def check_classes(mod, classes, warn):
     files = 0
     for folder, dirs, names in os.walk(os.path.join(mod, classes)):
         for name in sorted(dirs + names):
-            if name.lower() in LITTER or name.endswith("~"):
+            if litter(name):
                 warn(os.path.relpath(os.path.join(folder, name), mod), "is no part of a mod but would go into every "
                      "player's jar: delete it")
-        dirs[:] = [d for d in dirs if d.lower() not in LITTER and not d.endswith("~")]
+        dirs[:] = [d for d in dirs if not litter(d)]
         files += len(names)
     if not files:
         warn(classes + "/", "is empty: the jar gets none of the mod's classes")

@@ -45,7 +45,6 @@ SERVER_CLASSES = {
 }
 
 
-
 def archive_bytes(kind, files):
     """A small zip or tar of `files`, the same bytes every time."""
     buffer = io.BytesIO()

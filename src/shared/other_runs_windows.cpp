@@ -33,13 +33,13 @@ std::wstring FolderIdentity(const std::string &folder) {
 std::vector<std::string> NumberedFolders(const std::string &prefix) {
   std::vector<std::string> found;
   const std::size_t cut = prefix.rfind('\\') + 1;
+  const std::size_t named = WideFromUtf8(prefix.substr(cut)).size();
   WIN32_FIND_DATAW entry;
   HANDLE search = FindFirstFileW(WideFromUtf8(prefix + "*").c_str(), &entry);
   if (search == INVALID_HANDLE_VALUE) return found;
   do {
     const std::wstring name = entry.cFileName;
-    const std::wstring digits =
-        name.substr(std::min(name.size(), WideFromUtf8(prefix.substr(cut)).size()));
+    const std::wstring digits = name.substr(std::min(name.size(), named));
     if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && !digits.empty() &&
         digits.find_first_not_of(L"0123456789") == std::wstring::npos)
       found.push_back(prefix + std::string(digits.begin(), digits.end()));
@@ -109,17 +109,18 @@ Removal RemoveVersionFolder(const std::string &folder) {
   //    one the game holds open without delete sharing. Windows refuses to
   //    rename a folder while a file in it is open; Wine renames it, but the
   //    file then cannot be opened for deletion, and it all goes back.
-  const std::string moved = aside + std::to_string(GetCurrentProcessId());
-  if (!MoveFileExW(WideFromUtf8(name).c_str(), WideFromUtf8(moved).c_str(), 0)) {
+  const std::wstring here = WideFromUtf8(name);
+  const std::string movedName = aside + std::to_string(GetCurrentProcessId());
+  const std::wstring moved = WideFromUtf8(movedName);
+  if (!MoveFileExW(here.c_str(), moved.c_str(), 0)) {
     const DWORD error = GetLastError();
     return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ? Removal::kInUse
                                                                             : Removal::kFailed;
   }
-  const bool inUse = FileInUseBelow(WideFromUtf8(moved));
+  const bool inUse = FileInUseBelow(moved);
   // 3. Removed there; what cannot be removed goes back where it was.
-  if (!inUse) RunShellCommand(RemoveFolderCommand(moved));
-  if (GetFileAttributesW(WideFromUtf8(moved).c_str()) == INVALID_FILE_ATTRIBUTES)
-    return Removal::kDone;
-  MoveFileExW(WideFromUtf8(moved).c_str(), WideFromUtf8(name).c_str(), 0);
+  if (!inUse) RunShellCommand(RemoveFolderCommand(movedName));
+  if (GetFileAttributesW(moved.c_str()) == INVALID_FILE_ATTRIBUTES) return Removal::kDone;
+  MoveFileExW(moved.c_str(), here.c_str(), 0);
   return inUse ? Removal::kInUse : Removal::kFailed;
 }
