@@ -34,10 +34,6 @@ extern const char kServerStartScripts[];
 // True when `path` does not depend on the current folder.
 bool IsAbsolutePath(const std::string &path);
 
-// The command line that removes `folder` (and nothing else) through the
-// command interpreter. The folder reaches it as one quoted argument.
-std::string RemoveFolderCommand(const std::string &folder);
-
 // --- Supplied by each program -------------------------------------------------
 
 // Shows `message` and ends the process with exit code 0. Setup shows a warning
@@ -106,9 +102,11 @@ bool OthersMayChange(const std::string &folder);
 enum class Removal { kDone, kInUse, kFailed };
 
 // Removes the version folder `folder` (a full path) and what earlier such
-// removals left in its parent, nothing else. On Windows the folder is first
-// renamed aside, so that a file in it that another program holds open (the
-// game) leaves all of it in place: kInUse. Linux runs RemoveFolderCommand.
+// removals left in its parent, nothing else; a link in it goes as the entry
+// itself, never what it points to. On Windows the folder is first renamed
+// aside, so that a file in it that another program holds open (the game)
+// leaves all of it in place: kInUse; its tree is then deleted by us, no name
+// of it read by another program. Linux runs rm -rf through the shell.
 Removal RemoveVersionFolder(const std::string &folder);
 
 // True when `folder` lies at any depth below the user's temporary folder
@@ -126,11 +124,11 @@ std::string StartedFromArchiveText(const std::string &program);
 // paragraphs before the closing ones, each followed by a blank line.
 std::string NotExecutableText();
 
-// Starts `program` (a path, never looked up in the search path) with the
-// command line `program + " " + arguments` and waits for it. Returns its exit
-// code, or -1 when it cannot be started. On Linux the argument text is split
-// into words the way a Windows program splits its command line, and a child
-// killed by a signal gives 128 + the signal.
+// Starts `program` (a path without blanks, never looked up in the search
+// path) with the command line `program + " " + arguments` and waits for it.
+// Returns its exit code, or -1 when it cannot be started. On Linux the
+// argument text is split into words the way a Windows program splits its
+// command line, and a child killed by a signal gives 128 + the signal.
 int RunCommand(const std::string &program, const std::string &arguments);
 
 // The exit code as signed decimal text.
@@ -140,12 +138,6 @@ std::string ExitCodeText(int code);
 // and a key pressed since the last look ends the wait early; the key stays
 // queued for the next prompt.
 void Pause(int milliseconds);
-
-// Runs `commandLine` through the command interpreter and waits for it. On
-// Windows that is the system folder's cmd.exe, whatever COMSPEC says, with
-// AutoRun commands and delayed expansion off.
-// The interpreter's exit status; -1 when nothing could be run.
-int RunShellCommand(const std::string &commandLine);
 
 // The variable's value; empty when it is not set.
 std::string ReadEnvironment(const std::string &name);

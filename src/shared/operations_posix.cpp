@@ -33,16 +33,6 @@ const char kExampleGameFolder[] = "<eg. /home/orlander/.minecraft/>";
 const char kLauncherName[] = "Minecraft launcher";
 const char kServerStartScripts[] = "start-up scripts of bash_scripts.tar";
 
-std::string RemoveFolderCommand(const std::string &folder) {
-  // Without its trailing slash a link to a folder is removed itself, never
-  // the folder it points to.
-  std::string name = folder;
-  while (name.size() > 1 && name.back() == '/') name.pop_back();
-  std::string quoted;
-  for (char c : name) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return "rm -rf -- '" + quoted + "'";
-}
-
 namespace {
 
 // A copy is written beside its destination as NAME + this + our process id.
@@ -189,9 +179,9 @@ int RunChild(const std::string &path, std::vector<std::string> words) {
   std::vector<char *> argv;
   for (std::string &word : words) argv.push_back(&word[0]);
   argv.push_back(nullptr);
-  // 1. A start that fails comes back through a pipe that a successful exec
-  //    closes, so it never passes for the program's own exit code (a forked
-  //    child's 127), wherever vfork is not what it seems (qemu-user).
+  // A start that fails comes back through a pipe that a successful exec
+  // closes, so it never passes for the program's own exit code (a forked
+  // child's 127), wherever vfork is not what it seems (qemu-user).
   int report[2];
   if (pipe2(report, O_CLOEXEC) != 0) return -1;
   int relays[2][2] = {{-1, -1}, {-1, -1}};
@@ -200,8 +190,8 @@ int RunChild(const std::string &path, std::vector<std::string> words) {
         pipe2(relays[output - 1], O_CLOEXEC) != 0)
       relays[output - 1][0] = relays[output - 1][1] = -1;
   IgnoreBrokenPipe();
-  // 2. The ending signals wait until the child is known; those the parent set
-  //    to "ignore" stay ignored, for both of us.
+  // The ending signals wait until the child is known; those the parent set
+  // to "ignore" stay ignored, for both of us.
   sigset_t ending, saved;
   sigemptyset(&ending);
   struct sigaction forward = {}, previous[4] = {};
@@ -241,8 +231,8 @@ int RunChild(const std::string &path, std::vector<std::string> words) {
   while (child > 0 && (reported = read(report[0], &error, sizeof error)) < 0 && errno == EINTR) {
   }
   close(report[0]);
-  // 3. Its output relayed until it ends; what it left running with our pipes
-  //    open is not waited for.
+  // Its output relayed until it ends; what it left running with our pipes
+  // open is not waited for.
   int status = 0;
   bool reaped = child < 0, writing[2] = {true, true};
   while (relays[0][0] >= 0 || relays[1][0] >= 0) {
@@ -259,7 +249,7 @@ int RunChild(const std::string &path, std::vector<std::string> words) {
   }
   for (int i = 0; i < 2; ++i)
     if (relays[i][0] >= 0) close(relays[i][0]);
-  // 4. Its exit code; the signals as they were.
+  // Its exit code; the signals as they were.
   while (!reaped && waitpid(child, &status, 0) < 0 && errno == EINTR) {
   }
   waitedChild = 0;
@@ -272,18 +262,18 @@ int RunChild(const std::string &path, std::vector<std::string> words) {
 }  // namespace
 
 std::string ProgramFolder() {
-  // 1. The executable's path, counted in characters: a path that fills the
-  //    buffer may be cut short, and one that is too long counts as unreadable.
+  // The executable's path, counted in characters: a path that fills the
+  // buffer may be cut short, and one that is too long counts as unreadable.
   char buffer[kPathBuffer];
   ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer);
   std::string path;
   if (length > 0 && static_cast<std::size_t>(length) < sizeof buffer)
     path.assign(buffer, static_cast<std::size_t>(length));
   if (CountCharacters(path) >= kPathCharacters) path.clear();
-  // 2. Cut at the last separator.
+  // Cut at the last separator.
   std::size_t last = path.rfind('/');
   std::string folder = last == std::string::npos ? "" : path.substr(0, last);
-  // 3. There are no drive letters here. 4. End in a separator.
+  // There are no drive letters here. End in a separator.
   if (folder.empty() || folder.back() != '/') folder += '/';
   return folder;
 }
@@ -327,7 +317,7 @@ std::FILE *OpenFile(const std::string &path, const char *mode) {
 }
 
 bool CopyFileReplacing(const std::string &source, const std::string &destination) {
-  // 1. The source, a regular file.
+  // The source, a regular file.
   int in = open(source.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return false;
   struct stat from;
@@ -335,16 +325,16 @@ bool CopyFileReplacing(const std::string &source, const std::string &destination
     close(in);
     return false;
   }
-  // 2. Copying a file onto itself (through a linked folder) must fail, not
-  //    empty it. A link at the destination is replaced, never followed.
+  // Copying a file onto itself (through a linked folder) must fail, not
+  // empty it. A link at the destination is replaced, never followed.
   struct stat to;
   if (lstat(destination.c_str(), &to) == 0 && to.st_dev == from.st_dev &&
       to.st_ino == from.st_ino) {
     close(in);
     return false;
   }
-  // 3. A new file beside the destination, never one that was there: what a
-  //    killed copy left goes first.
+  // A new file beside the destination, never one that was there: what a
+  // killed copy left goes first.
   RemoveNumberedLeftovers(destination, kCopySuffix);
   const std::string fresh = destination + kCopySuffix + std::to_string(getpid());
   int out = open(fresh.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
@@ -352,8 +342,8 @@ bool CopyFileReplacing(const std::string &source, const std::string &destination
     close(in);
     return false;
   }
-  // 4. Written whole and synced. A file-size limit makes write() fail instead
-  //    of killing the process.
+  // Written whole and synced. A file-size limit makes write() fail instead
+  // of killing the process.
   struct sigaction ignore = {}, previous = {};
   ignore.sa_handler = SIG_IGN;
   sigaction(SIGXFSZ, &ignore, &previous);
@@ -361,24 +351,24 @@ bool CopyFileReplacing(const std::string &source, const std::string &destination
   sigaction(SIGXFSZ, &previous, nullptr);
   copied = close(out) == 0 && copied;
   close(in);
-  // 5. Renamed over the destination: a program that has the old file open
-  //    keeps reading it, and a kill at any moment leaves the old file or the
-  //    new one, never a part.
+  // Renamed over the destination: a program that has the old file open
+  // keeps reading it, and a kill at any moment leaves the old file or the
+  // new one, never a part.
   if (copied && rename(fresh.c_str(), destination.c_str()) == 0) return true;
   unlink(fresh.c_str());
   return false;
 }
 
 bool IsInTemporaryFolder(const std::string &folder) {
-  // 1. The temporary folder, as other programs find it, links resolved (the
-  //    program's folder comes from /proc/self/exe, resolved too).
+  // The temporary folder, as other programs find it, links resolved (the
+  // program's folder comes from /proc/self/exe, resolved too).
   const char *variable = std::getenv("TMPDIR");
   std::string temporary = variable != nullptr && *variable != '\0' ? variable : "/tmp";
   if (char *resolved = realpath(temporary.c_str(), nullptr)) {
     temporary = resolved;
     std::free(resolved);
   }
-  // 2. Below it, at any depth: "/tmpfiles/" is not below "/tmp".
+  // Below it, at any depth: "/tmpfiles/" is not below "/tmp".
   if (temporary.back() != '/') temporary += '/';
   return folder.compare(0, temporary.size(), temporary) == 0;
 }
@@ -391,19 +381,13 @@ std::string StartedFromArchiveText(const std::string &program) {
 }
 
 int RunCommand(const std::string &program, const std::string &arguments) {
-  // 1. Nothing to start.
+  // Nothing to start.
   if (program.empty() || access(program.c_str(), X_OK) != 0) return -1;
-  // 2.-4. The program path as it stands, then the words of the argument text.
+  // The program path as it stands, then the words of the argument text.
   std::vector<std::string> words = SplitCommandLine(arguments);
   words.insert(words.begin(), program);
-  // 5.-6. Started, waited for, its exit code.
+  // Started, waited for, its exit code.
   return RunChild(program, words);
-}
-
-int RunShellCommand(const std::string &commandLine) {
-  if (commandLine.empty()) return -1;
-  // Not system(): it ignores Ctrl+C in the caller while the command runs.
-  return RunChild("/bin/sh", {"sh", "-c", commandLine});
 }
 
 std::string ReadEnvironment(const std::string &name) {

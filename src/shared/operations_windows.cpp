@@ -21,13 +21,6 @@ const char kExampleGameFolder[] = "<eg. C:\\Users\\Orlander\\AppData\\Roaming\\.
 const char kLauncherName[] = "Minecraft.exe launcher";
 const char kServerStartScripts[] = "batch file";
 
-std::string RemoveFolderCommand(const std::string &folder) {
-  // cmd reads a backslash before the closing quote as part of the name.
-  std::string name = folder;
-  while (name.size() > 1 && name.back() == '\\') name.pop_back();
-  return "rd /s /q \"" + name + "\"";
-}
-
 namespace {
 
 constexpr DWORD kPathBuffer = 260;  // MAX_PATH, zero included
@@ -107,6 +100,33 @@ void EndWithUs(HANDLE child) {
   if (job != nullptr) AssignProcessToJobObject(job, child);
 }
 
+// Starts `program` (a path, never searched for) with the command line `line`
+// and waits for it: its exit code, or -1 when it could not start. It starts
+// suspended, so that it has done nothing before it is in the job, and is
+// resumed whether it could join or not.
+int StartAndWait(const std::wstring &program, std::wstring line) {
+  // Our standard handles, as the runtime's spawn passed them: the child's
+  // output reaches a redirected output of ours.
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  PROCESS_INFORMATION child = {};
+  if (!CreateProcessW(program.c_str(), &line[0], nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr,
+                      nullptr, &startup, &child))
+    return -1;
+  EndWithUs(child.hProcess);
+  ResumeThread(child.hThread);
+  WaitForSingleObject(child.hProcess, INFINITE);
+  DWORD code = 0;
+  if (!GetExitCodeProcess(child.hProcess, &code)) code = static_cast<DWORD>(-1);
+  CloseHandle(child.hThread);
+  CloseHandle(child.hProcess);
+  return static_cast<int>(code);
+}
+
 }  // namespace
 
 std::wstring WideFromUtf8(const std::string &text) {
@@ -162,17 +182,17 @@ FARPROC SystemProcedure(const char *library, const char *procedure) {
 }
 
 std::string ProgramFolder() {
-  // 1. The module path; one that fills the buffer was cut short.
+  // The module path; one that fills the buffer was cut short.
   wchar_t buffer[kPathBuffer];
   DWORD length = GetModuleFileNameW(nullptr, buffer, kPathBuffer);
   std::string path;
   if (length > 0 && length < kPathBuffer) path = Utf8FromWide(buffer, static_cast<int>(length));
-  // 2. Cut at the last backslash.
+  // Cut at the last backslash.
   std::size_t last = path.rfind('\\');
   std::string folder = last == std::string::npos ? "" : path.substr(0, last);
-  // 3. "C:" is the drive's root, "C:\".
+  // "C:" is the drive's root, "C:\".
   if (folder.size() == 2 && IsDriveLetter(folder[0]) && folder[1] == ':') folder += '\\';
-  // 4. End in a backslash.
+  // End in a backslash.
   if (folder.empty() || folder.back() != '\\') folder += '\\';
   return folder;
 }
@@ -215,15 +235,15 @@ bool CopyFileReplacing(const std::string &source, const std::string &destination
 }
 
 bool IsInTemporaryFolder(const std::string &folder) {
-  // 1. The temporary folder as the system names it, in long names.
+  // The temporary folder as the system names it, in long names.
   wchar_t buffer[MAX_PATH + 1];
   DWORD length = GetTempPathW(MAX_PATH + 1, buffer);
   if (length == 0 || length > MAX_PATH) return false;
   std::wstring temporary = LongForm(std::wstring(buffer, length));
   if (temporary.empty() || temporary.back() != L'\\') temporary += L'\\';
-  // 2. The folder, in long names too.
+  // The folder, in long names too.
   const std::wstring inside = LongForm(WideFromUtf8(folder));
-  // 3. Below it at any depth, letters compared as the file system does.
+  // Below it at any depth, letters compared as the file system does.
   const int size = static_cast<int>(temporary.size());
   return inside.size() >= temporary.size() &&
          CompareStringOrdinal(inside.c_str(), size, temporary.c_str(), size, TRUE) == CSTR_EQUAL;
@@ -238,58 +258,11 @@ std::string StartedFromArchiveText(const std::string &program) {
 }
 
 int RunCommand(const std::string &program, const std::string &arguments) {
-  // 1. Nothing to start.
   if (program.empty()) return -1;
-  // 2. A path with a space takes its short form; without one nothing starts,
-  //    so that no other program is run in its place.
-  std::wstring path = WideFromUtf8(program);
-  if (path.find(L' ') != std::wstring::npos) {
-    wchar_t shortPath[kPathBuffer];
-    DWORD length = GetShortPathNameW(path.c_str(), shortPath, kPathBuffer);
-    if (length == 0 || length >= kPathBuffer) return -1;
-    path.assign(shortPath, length);
-    if (path.find(L' ') != std::wstring::npos) return -1;
-  }
-  // 3.-6. The runtime joins the two texts with one space, runs the file
-  // itself (no search path) and waits for it.
-  const std::wstring line = WideFromUtf8(arguments);
-  intptr_t child = _wspawnl(_P_NOWAIT, path.c_str(), path.c_str(), line.c_str(), nullptr);
-  if (child == -1) return -1;
-  EndWithUs(reinterpret_cast<HANDLE>(child));
-  int code = -1;
-  _cwait(&code, child, _WAIT_CHILD);
-  return code;
-}
-
-int RunShellCommand(const std::string &commandLine) {
-  // 1. Nothing to run.
-  const std::wstring command = WideFromUtf8(commandLine);
-  if (command.empty()) return -1;
-  // 2. The system's own interpreter: COMSPEC, or a cmd.exe beside the program
-  //    or in the current folder, could name any program.
-  wchar_t system[kPathBuffer];
-  UINT length = GetSystemDirectoryW(system, kPathBuffer);
-  if (length == 0 || length >= kPathBuffer) return -1;
-  std::wstring interpreter = std::wstring(system, length) + L"\\cmd.exe";
-  // 3. No AutoRun commands and no delayed expansion, whatever the registry
-  //    says: neither may run first or eat a "!" in a folder name. After /s
-  //    only the outer quotes go, the command stands as it is between them.
-  std::wstring line = L"\"" + interpreter + L"\" /d /v:off /s /c \"" + command + L"\"";
-  // 4. Start it, wait for it, its exit code.
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION child = {};
-  if (!CreateProcessW(interpreter.c_str(), &line[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED,
-                      nullptr, nullptr, &startup, &child))
-    return -1;
-  EndWithUs(child.hProcess);
-  ResumeThread(child.hThread);
-  WaitForSingleObject(child.hProcess, INFINITE);
-  DWORD code = 0;
-  if (!GetExitCodeProcess(child.hProcess, &code)) code = static_cast<DWORD>(-1);
-  CloseHandle(child.hThread);
-  CloseHandle(child.hProcess);
-  return static_cast<int>(code);
+  // The program's path, then the argument text after one space, as the
+  // runtime's spawn joined them: the flows name the archiver without a blank.
+  const std::wstring path = WideFromUtf8(program);
+  return StartAndWait(path, path + L" " + WideFromUtf8(arguments));
 }
 
 std::string ReadEnvironment(const std::string &name) {

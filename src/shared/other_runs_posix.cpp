@@ -8,6 +8,7 @@
 
 #include <cerrno>
 
+#include "command_line.h"
 #include "operations.h"
 
 bool TakeFolderLock(const std::string &folder) {
@@ -33,6 +34,15 @@ bool OthersMayChange(const std::string &folder) {
 }
 
 Removal RemoveVersionFolder(const std::string &folder) {
+  // Without its trailing slash a link to a folder is removed itself, never
+  // the folder it points to. The shell finds rm on the search path; not
+  // system(), which ignores Ctrl+C in the caller while the command runs.
+  std::string name = folder;
+  while (name.size() > 1 && name.back() == '/') name.pop_back();
+  std::string quoted;
+  for (char c : name) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  const std::string command = "rm -rf -- '" + quoted + "'";
   // An open file never keeps a removal from its end here.
-  return RunShellCommand(RemoveFolderCommand(folder)) == -1 ? Removal::kFailed : Removal::kDone;
+  return RunCommand("/bin/sh", "-c " + QuoteArgument(command)) == -1 ? Removal::kFailed
+                                                                     : Removal::kDone;
 }

@@ -12,15 +12,22 @@
 
 namespace {
 
+constexpr DWORD kLongestPath = 32768;  // of the wide calls, zero included
+
+// The full path of `path`; empty when it cannot be told.
+std::wstring FullPath(const std::wstring &path) {
+  std::wstring buffer(kLongestPath, L'\0');
+  DWORD length = GetFullPathNameW(path.c_str(), kLongestPath, &buffer[0], nullptr);
+  return length == 0 || length >= kLongestPath ? L"" : buffer.substr(0, length);
+}
+
 // One name for every way of writing the same folder: full, in long names,
 // without a trailing backslash, in capitals (the file system ignores case).
 std::wstring FolderIdentity(const std::string &folder) {
-  std::wstring buffer(32768, L'\0');
-  DWORD length = GetFullPathNameW(WideFromUtf8(folder).c_str(), 32768, &buffer[0], nullptr);
-  if (length == 0 || length >= 32768) return L"";
-  std::wstring path(buffer, 0, length);
-  length = GetLongPathNameW(path.c_str(), &buffer[0], 32768);
-  if (length > 0 && length < 32768) path.assign(buffer, 0, length);
+  std::wstring path = FullPath(WideFromUtf8(folder)), buffer(kLongestPath, L'\0');
+  if (path.empty()) return L"";
+  DWORD length = GetLongPathNameW(path.c_str(), &buffer[0], kLongestPath);
+  if (length > 0 && length < kLongestPath) path.assign(buffer, 0, length);
   while (path.size() > 3 && path.back() == L'\\') path.pop_back();
   // kernel32's own mapping: user32's CharUpperBuffW would load user32 at start.
   const int size = static_cast<int>(path.size());
@@ -29,13 +36,22 @@ std::wstring FolderIdentity(const std::string &folder) {
   return path;
 }
 
+// `folder` in the form the wide calls take past 260 characters: full, after
+// "\\?\" ("\\?\UNC\" for a share), where no name is read again.
+std::wstring LongPathForm(const std::string &folder) {
+  const std::wstring full = FullPath(WideFromUtf8(folder));
+  if (full.empty() || full.compare(0, 4, L"\\\\?\\") == 0) return full;
+  if (full.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
 // The folder's entries named `prefix` + decimal digits that are folders.
 std::vector<std::string> NumberedFolders(const std::string &prefix) {
   std::vector<std::string> found;
   const std::size_t cut = prefix.rfind('\\') + 1;
   const std::size_t named = WideFromUtf8(prefix.substr(cut)).size();
   WIN32_FIND_DATAW entry;
-  HANDLE search = FindFirstFileW(WideFromUtf8(prefix + "*").c_str(), &entry);
+  HANDLE search = FindFirstFileW((LongPathForm(prefix) + L"*").c_str(), &entry);
   if (search == INVALID_HANDLE_VALUE) return found;
   do {
     const std::wstring name = entry.cFileName;
@@ -73,6 +89,32 @@ bool FileInUseBelow(const std::wstring &folder) {
   return inUse;
 }
 
+// Deletes `path` and all below it as rd /s /q does, read-only files too. A
+// link or junction is deleted as the entry itself, never followed. What
+// cannot be deleted stays, with the folders above it.
+void RemoveTree(const std::wstring &path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return;
+  if (attributes & FILE_ATTRIBUTE_READONLY)
+    SetFileAttributesW(path.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    DeleteFileW(path.c_str());
+    return;
+  }
+  WIN32_FIND_DATAW entry;
+  HANDLE search = attributes & FILE_ATTRIBUTE_REPARSE_POINT
+                      ? INVALID_HANDLE_VALUE
+                      : FindFirstFileW((path + L"\\*").c_str(), &entry);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = entry.cFileName;
+      if (name != L"." && name != L"..") RemoveTree(path + L"\\" + name);
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+  }
+  RemoveDirectoryW(path.c_str());
+}
+
 }  // namespace
 
 bool TakeFolderLock(const std::string &folder) {
@@ -102,24 +144,22 @@ Removal RemoveVersionFolder(const std::string &folder) {
   std::string name = folder;
   while (name.size() > 1 && name.back() == '\\') name.pop_back();
   const std::string aside = name + ".removing";
-  // 1. What a removal that was killed left aside.
-  for (const std::string &leftover : NumberedFolders(aside))
-    RunShellCommand(RemoveFolderCommand(leftover));
-  // 2. Aside, as a whole or not at all: rd would delete every file but the
-  //    one the game holds open without delete sharing. Windows refuses to
-  //    rename a folder while a file in it is open; Wine renames it, but the
-  //    file then cannot be opened for deletion, and it all goes back.
-  const std::wstring here = WideFromUtf8(name);
-  const std::string movedName = aside + std::to_string(GetCurrentProcessId());
-  const std::wstring moved = WideFromUtf8(movedName);
+  // What a removal that was killed left aside goes first.
+  for (const std::string &leftover : NumberedFolders(aside)) RemoveTree(LongPathForm(leftover));
+  // Aside, as a whole or not at all: deleting in place would delete every
+  // file but the one the game holds open without delete sharing. Windows
+  // refuses to rename a folder while a file in it is open; Wine renames it,
+  // but the file then cannot be opened for deletion, and it all goes back.
+  const std::wstring here = LongPathForm(name);
+  const std::wstring moved = LongPathForm(aside + std::to_string(GetCurrentProcessId()));
   if (!MoveFileExW(here.c_str(), moved.c_str(), 0)) {
     const DWORD error = GetLastError();
     return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ? Removal::kInUse
                                                                             : Removal::kFailed;
   }
   const bool inUse = FileInUseBelow(moved);
-  // 3. Removed there; what cannot be removed goes back where it was.
-  if (!inUse) RunShellCommand(RemoveFolderCommand(movedName));
+  // Removed there; what cannot be removed goes back where it was.
+  if (!inUse) RemoveTree(moved);
   if (GetFileAttributesW(moved.c_str()) == INVALID_FILE_ATTRIBUTES) return Removal::kDone;
   MoveFileExW(moved.c_str(), here.c_str(), 0);
   return inUse ? Removal::kInUse : Removal::kFailed;
