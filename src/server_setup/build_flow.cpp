@@ -1,6 +1,7 @@
 #include "build_flow.h"
 
 #include "console_prompts.h"
+#include "modded_jar.h"
 #include "operations.h"
 
 namespace {
@@ -21,16 +22,9 @@ struct ServerPaths {
 ServerPaths paths;
 
 void RemovePreviousInstall() {
-  // 1.-3. Two attempts, 4 s apart.
-  RemoveFile(paths.targetJar);
-  Pause(100);
-  if (FileExists(paths.targetJar)) {
-    Pause(4000);
-    RemoveFile(paths.targetJar);
-    Pause(100);
-  }
-  // 4. Give up.
-  if (FileExists(paths.targetJar))
+  // Two attempts: no game holds a server's jar, only a server just stopping.
+  if (!RemoveWithRetries(
+          2, [] { RemoveFile(paths.targetJar); }, [] { return FileExists(paths.targetJar); }))
     AbortWithMessage("Was not able to fully remove the previously created " + paths.jarName +
                      "!\r\n\r\nProceed with manual installation.");
 }
@@ -38,15 +32,15 @@ void RemovePreviousInstall() {
 }  // namespace
 
 void BuildServerFolder() {
-  // 1. The paths.
+  // The paths.
   paths.vanillaJar = "1.6.4.jar";
   paths.sourceFolder = "1.6.4-BRAX-HDS" + kSep;
   paths.targetFolder = ".." + kSep + "1.6.4-BRAX-HDS" + kSep;
   paths.jarName = "1.6.4-BRAX-HDS.jar";
   paths.targetJar = paths.targetFolder + paths.jarName;
-  // 2. Every name from here on is beside the program.
+  // Every name from here on is beside the program.
   ChangeFolder(ProgramFolder());
-  // 3. Welcome and terms.
+  // Welcome and terms.
   if (!AskYesNo(
           "\r\nThis program will build the " + paths.jarName +
           " file, which can be used to start a\r\nserver instance of BRAX-1.6.4.\r\n\r\n"
@@ -54,8 +48,8 @@ void BuildServerFolder() {
           "damages\r\nresulting from the use of this installer or the BRAX mod, including "
           "injuries or\r\ndeath caused by skeleton archers.\r\n\r\nDo you agree to these terms?"))
     AbortWithMessage(kNoChanges);
-  // 4.-6. What must lie beside the program. Missing from a temporary folder,
-  //       the archiver was left in the archive the program was started from.
+  // What must lie beside the program. Missing from a temporary folder, the
+  // archiver was left in the archive the program was started from.
   if (!FileExists(kArchiverName))
     AbortWithMessage((IsInTemporaryFolder(ProgramFolder())
                           ? StartedFromArchiveText(kServerInstallerName)
@@ -82,7 +76,7 @@ void BuildServerFolder() {
     AbortWithMessage("Another installer is already building the server folder " +
                      paths.targetFolder + "\r\n\r\nWait until it has finished.\r\n\r\n" +
                      kNoChanges);
-  // 7.-8. An earlier jar goes after a "y"; otherwise the folder is made.
+  // An earlier jar goes after a "y"; otherwise the folder is made.
   if (FileExists(paths.targetJar)) {
     if (!AskYesNo(paths.jarName + " already exists. Do you wish to update it?"))
       AbortWithMessage(kNoChanges);
@@ -93,28 +87,17 @@ void BuildServerFolder() {
       AbortWithMessage("Was not able to create folder " + paths.targetFolder + "!\r\n\r\n" +
                        kNoChanges);
   }
-  // 9.-10. The jar, then the scripts.
+  // The jar, then the scripts.
   CopyOrAbort(paths.vanillaJar, paths.targetJar);
   for (const char *script : {"run.bat", "bash_scripts.zip", "bash_scripts.tar"})
     CopyOrAbort(paths.sourceFolder + script, paths.targetFolder + script);
-  // 11. The vanilla signature goes, after what killed runs left beside the jar.
-  RemoveArchiverLeftovers(paths.targetJar);
-  int code = RunCommand(kArchiverName, "d " + paths.targetJar + " META-INF");
-  if (code != 0)
-    AbortWithMessage("A error occured while trying to delete META-INF.\r\n\r\nError code: " +
-                     ExitCodeText(code));
-  // 12.-14. Every file below the class folder; "*" also takes the names
-  // without a dot that "*.*" would leave out. Back home on both outcomes.
+  // The mod's classes into the jar. The argument texts stand as they always
+  // have, unquoted (the folder names hold no blank); the program goes back to
+  // its own folder, which the messages name the server folder from.
   const std::string up = ".." + kSep + ".." + kSep;
-  ChangeFolder(paths.sourceFolder + "class" + kSep);
-  code = RunCommand(up + kArchiverName, "a -r " + up + paths.targetJar + " *");
-  ChangeFolder(ProgramFolder());
-  // 15. The result of the second run.
-  if (code != 0)
-    AbortWithMessage(
-        "An error occured while trying to copy class files to jar archive.\r\n\r\nError code: " +
-        ExitCodeText(code));
-  // 16.-17. Done; the run ends with a key like every other.
+  BuildModdedJar({paths.targetJar, paths.sourceFolder + "class" + kSep, paths.targetJar,
+                  up + paths.targetJar, true});
+  // Done; the run ends with a key like every other.
   PrintLine("\r\n" + paths.jarName +
             " has been successfully created!\r\n\r\nYour server folder is "
             "located at " +

@@ -11,26 +11,26 @@ bool AskYesNo(const std::string &question) {
   // The console is made ready first, so that no key typed at the prompt
   // is shown by the terminal.
   LookAtConsole();
-  // 1. The question; the cursor stays after the prompt.
+  // The question; the cursor stays after the prompt.
   WriteToConsole(question + " [y/n] ");
-  // 2. Only "y" and "n" answer; an ended input answers "n".
+  // Only "y" and "n" answer; an ended input answers "n".
   std::string answer;
   while (answer != "y" && answer != "n") {
     answer = WaitForKey();
     if (answer.empty()) answer = "n";
   }
-  // 3. The answer shown, then an empty line.
+  // The answer shown, then an empty line.
   WriteToConsole(answer + "\r\n\r\n");
   return answer == "y";
 }
 
 void AbortWithMessage(const std::string &message) {
-  // 1.-2. The message, an empty line, the prompt.
+  // The message, an empty line, the prompt.
   if (!message.empty()) WriteToConsole(message + "\r\n\r\n");
   WriteToConsole("Press any key to continue...");
-  // 3. Any key, or the end of the input.
+  // Any key, or the end of the input.
   WaitForKey();
-  // 4.-5. Done, whatever happened.
+  // Done, whatever happened.
   WriteToConsole("\r\n");
   std::exit(0);
 }

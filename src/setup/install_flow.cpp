@@ -4,6 +4,7 @@
 
 #include "command_line.h"
 #include "message_box.h"
+#include "modded_jar.h"
 #include "operations.h"
 #include "setup_file.h"
 
@@ -60,22 +61,14 @@ void RemovePreviousInstall() {
   auto stillThere = [] {
     return serverEdition ? FileExists(paths.targetJar) : FolderExists(paths.targetFolder);
   };
-  // 1. The first attempt.
-  attempt();
-  Pause(100);
-  // 2.-3. Two more, 4 s apart.
-  for (int repeat = 0; repeat < 2 && stillThere(); ++repeat) {
-    Pause(4000);
-    attempt();
-    Pause(100);
-  }
-  // 4. Give up.
-  if (stillThere() && inUse)
+  // Three attempts: the launcher may let go of a file a moment later.
+  const bool removed = RemoveWithRetries(3, attempt, stillThere);
+  if (!removed && inUse)
     AbortWithMessage(
         "Was not able to remove your previous installation of BRAX: a file in it is in "
         "use.\r\n\r\nClose Minecraft and its launcher, then run the installer again.\r\n\r\nNo "
         "changes have been made to your system.");
-  if (stillThere())
+  if (!removed)
     AbortWithMessage(
         "Was not able to fully remove your previous installation of BRAX!\r\n\r\nProceed with "
         "manual installation.");
@@ -107,16 +100,16 @@ void AbortWithMessage(const std::string &message) {
 }
 
 InstallPaths ComputeInstallPaths(std::string &gameFolder, bool server) {
-  // 1.-2. The game folder ends in a separator.
+  // The game folder ends in a separator.
   if (!gameFolder.empty() && gameFolder.back() != kSep[0]) gameFolder += kSep;
   InstallPaths p;
   p.gameFolder = gameFolder;
-  // 3.-4. The game's own folders.
+  // The game's own folders.
   p.versionsFolder = p.gameFolder + "versions" + kSep;
   p.resourcePacksFolder = p.gameFolder + "resourcepacks" + kSep;
   p.vanillaFolder = p.versionsFolder + kVersion + kSep;
   p.vanillaJar = p.vanillaFolder + kVersion + ".jar";
-  // 5. The edition's.
+  // The edition's.
   const std::string edition = server ? "-BRAX-HDS" : "-BRAX";
   p.sourceFolder = kVersion + edition + kSep;
   p.targetFolder = p.versionsFolder + kVersion + edition + kSep;
@@ -125,8 +118,7 @@ InstallPaths ComputeInstallPaths(std::string &gameFolder, bool server) {
 }
 
 void RunSetup() {
-  // 1. The setup file is "setup.ini" beside the program (kSetupFileName).
-  // 2. Consent.
+  // Consent.
   if (AskYesNo("This program will install the Brax Overhaul (BRAX) mod for Minecraft 1.6.4.\r\n\r\n"
                "The author and/or distributor of this software is not responsible for any damages "
                "resulting from the use of this installer or the BRAX mod, including injuries or "
@@ -134,20 +126,19 @@ void RunSetup() {
     ShowInfo(kNoChanges);
     EndProcess();
   }
-  // 3. Every relative name from here on is beside the program.
+  // Every relative name from here on is beside the program, setup.ini too.
   ChangeFolder(ProgramFolder());
-  // 4. The edition: the server's source folder wins.
+  // The edition: the server's source folder wins.
   serverEdition = FolderExists(kServerSource);
-  // 5.-6. The game folder: what setup.ini names, or else where a launcher
-  // keeps it.
+  // The game folder: what setup.ini names, or else where a launcher keeps it.
   std::string gameFolder;
   if (!ReadSetupFile(gameFolder)) gameFolder = ChooseGameFolder(GameFolderPlaces());
-  // 7. The paths.
+  // The paths.
   paths = ComputeInstallPaths(gameFolder, serverEdition);
   const std::string resourcePack = "BRAX Resource Pack " + kVersion + ".zip";
 
-  // 8. The checks. An archiver missing from a temporary folder was left in
-  //    the archive the program was started from.
+  // The checks. An archiver missing from a temporary folder was left in the
+  // archive the program was started from.
   if (!FileExists(kArchiverName))
     AbortWithMessage((IsInTemporaryFolder(ProgramFolder())
                           ? StartedFromArchiveText(kDesktopInstallerName)
@@ -161,7 +152,7 @@ void RunSetup() {
   CheckOrAbort(FileExists(paths.sourceFolder + resourcePack) || serverEdition,
                "Cannot find the location of the BRAX Resource Pack!\r\n\r\n" + kManual);
   if (paths.gameFolder.empty() || !FolderExists(paths.gameFolder)) {
-    // 8.4 The user is shown where the folder should be named, and may edit it.
+    // The user is shown where the folder should be named, and may edit it.
     WriteSetupFile(paths.gameFolder);
     if (AskYesNo(
             "Your minecraft folder was not found in the expected location.\r\n\r\nPlease edit " +
@@ -186,7 +177,7 @@ void RunSetup() {
   CheckOrAbort(TakeFolderLock(paths.gameFolder),
                "Another installer is already installing BRAX into " + paths.gameFolder +
                    "\r\n\r\nWait until it has finished.\r\n\r\n" + kNoChanges);
-  // 9. An earlier install goes only with the user's Yes.
+  // An earlier install goes only with the user's Yes.
   if (FolderExists(paths.targetFolder)) {
     const std::string label = serverEdition ? "BRAX-HDS" : "BRAX";
     if (AskYesNo("A previous installation of " + label +
@@ -197,9 +188,9 @@ void RunSetup() {
     }
     RemovePreviousInstall();
   }
-  // 10. The version folder (still there after a server-edition removal).
+  // The version folder (still there after a server-edition removal).
   CreateFolder(paths.targetFolder);
-  // 11.-14. The jar first, then the edition's files.
+  // The jar first, then the edition's files.
   CopyOrAbort(paths.vanillaJar, paths.targetJar);
   if (!serverEdition) {
     const std::string json = kVersion + "-BRAX.json";
@@ -209,24 +200,12 @@ void RunSetup() {
     for (const char *script : {"run.bat", "bash_scripts.zip", "bash_scripts.tar"})
       CopyOrAbort(paths.sourceFolder + script, paths.targetFolder + script);
   }
-  // 15. The vanilla signature goes. The jar is quoted: game folders hold spaces.
-  // A killed run's temporary copies of the jar would stay there for good.
-  RemoveArchiverLeftovers(paths.targetJar);
-  int code = RunCommand(kArchiverName,
-                        "d " + QuoteArgument(SeenFromProgramFolder(paths.targetJar)) + " META-INF");
-  if (code != 0)
-    AbortWithMessage("A error occured while trying to delete META-INF.\r\n\r\nError code: " +
-                     ExitCodeText(code));
-  // 16.-17. Every file below the class folder, under its path there; "*"
-  // also takes the names without a dot that "*.*" would leave out.
-  ChangeFolder(paths.sourceFolder + "class" + kSep);
-  code = RunCommand(".." + kSep + ".." + kSep + kArchiverName,
-                    "a -r " + QuoteArgument(SeenFromClassFolder(paths.targetJar)) + " *");
-  if (code != 0)
-    AbortWithMessage(
-        "An error occured while trying to copy class files to jar archive.\r\n\r\nError code: " +
-        ExitCodeText(code));
-  // 18.-19. Done.
+  // The mod's classes into the jar. The jar is quoted: game folders hold
+  // spaces. The program stays in the class folder: nothing is read after.
+  BuildModdedJar({paths.targetJar, paths.sourceFolder + "class" + kSep,
+                  QuoteArgument(SeenFromProgramFolder(paths.targetJar)),
+                  QuoteArgument(SeenFromClassFolder(paths.targetJar)), false});
+  // Done.
   if (serverEdition)
     ShowInfo(
         "BRAX 1.6.4 HDS has been successfully installed!\r\n\r\nYou can start a headless "

@@ -130,10 +130,10 @@ void FinishReading(SetupReading &r) {
 
 void ReadSetupLine(std::string line, bool &found, std::string &value) {
   if (!line.empty() && line.back() == '\r') line.pop_back();
-  // 1. A line without "=" carries nothing.
+  // A line without "=" carries nothing.
   std::size_t equals = line.find('=');
   if (equals == std::string::npos) return;
-  // 2.-5. Key and value around the first "="; the last line with the key wins.
+  // Key and value around the first "="; the last line with the key wins.
   if (ToLower(TrimSpaces(line.substr(0, equals))) != kKey) return;
   value = TrimSpaces(line.substr(equals + 1));
   // "Copy as path" puts the path in double quotes.
@@ -153,12 +153,12 @@ bool FindGameFolder(const std::string &text, std::string &value) {
 }
 
 bool ReadSetupFile(std::string &gameFolder) {
-  // 1. Only a file that counts is read: no folder, device or fifo.
+  // Only a file that counts is read: no folder, device or fifo.
   if (!FileExists(kSetupFileName)) return false;
-  // 2. Opened as bytes; both line ends are handled here on every platform.
+  // Opened as bytes; both line ends are handled here on every platform.
   std::FILE *file = OpenFile(kSetupFileName, "rb");
   if (file == nullptr) return false;
-  // 3. Line by line, so that a huge file costs no more than its longest line.
+  // Line by line, so that a huge file costs no more than its longest line.
   SetupReading reading;
   char buffer[1 << 16];
   std::size_t got = 0;
@@ -166,7 +166,7 @@ bool ReadSetupFile(std::string &gameFolder) {
     for (std::size_t i = 0; i < got; ++i) TakeByte(reading, buffer[i]);
   // A read error leaves the game folder as it was.
   const bool readWhole = std::ferror(file) == 0;
-  // 4. Close it.
+  // Close it.
   std::fclose(file);
   FinishReading(reading);
   if (!readWhole || !reading.found) return false;
@@ -175,11 +175,11 @@ bool ReadSetupFile(std::string &gameFolder) {
 }
 
 void WriteSetupFile(const std::string &gameFolder) {
-  // 1. The line, with the example when there is no folder to show.
+  // The line, with the example when there is no folder to show.
   const std::string text =
       SetupFileBytes(std::string(kKey) + "=" +
                      (gameFolder.empty() ? std::string(kExampleGameFolder) : gameFolder));
-  // 2.-4. Those bytes only: no line end.
+  // Those bytes only: no line end.
   std::FILE *file = OpenFile(kSetupFileName, "wb");
   if (file == nullptr) return;
   std::fwrite(text.data(), 1, text.size(), file);

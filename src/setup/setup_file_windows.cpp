@@ -104,12 +104,12 @@ std::string SetupFileBytes(const std::string &text) {
 void EditSetupFile() {
   static auto *const open = SystemFunction<decltype(ShellExecuteW)>("shell32.dll", "ShellExecuteW");
   if (open == nullptr) return;
-  // 1. The file beside the program, by its full path: the editor may start in
-  //    any folder.
+  // The file beside the program, by its full path: the editor may start in
+  // any folder.
   const std::wstring file = WideFromUtf8(ProgramFolder() + kSetupFileName);
-  // 2. Its editor. Where the file's type has no "edit" verb (as in Wine's
-  //    prefix, or after another program took .ini files), its default verb,
-  //    so that the player still sees the file.
+  // Its editor. Where the file's type has no "edit" verb (as in Wine's
+  // prefix, or after another program took .ini files), its default verb,
+  // so that the player still sees the file.
   HINSTANCE shown = open(nullptr, L"edit", file.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
   if (reinterpret_cast<INT_PTR>(shown) == SE_ERR_NOASSOC)
     open(nullptr, nullptr, file.c_str(), nullptr, nullptr, SW_SHOWNORMAL);

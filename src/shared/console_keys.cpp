@@ -36,9 +36,9 @@ void ResetKeyQueue() {
 }
 
 std::string PollKey() {
-  // 1. Take what the console has.
+  // Take what the console has.
   LookAtConsole();
-  // 2. The oldest pending key, if any.
+  // The oldest pending key, if any.
   if (PendingKeyCount() == 0) return "";
   std::string key = ring[oldest];
   oldest = (oldest + 1) % kKeyQueueSlots;

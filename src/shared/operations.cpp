@@ -5,11 +5,11 @@
 #include "console_keys.h"
 
 bool FolderExists(const std::string &path) {
-  // 1. Remember where we are.
+  // Remember where we are.
   const std::string saved = CurrentFolder();
-  // 2. The test is whether the folder can be entered.
+  // The test is whether the folder can be entered.
   if (!ChangeFolder(path)) return false;
-  // 3. Go back; the saved folder is absolute, so this works for any path.
+  // Go back; the saved folder is absolute, so this works for any path.
   ChangeFolder(saved);
   return true;
 }
@@ -46,7 +46,7 @@ std::string ExitCodeText(int code) { return std::to_string(code); }
 
 void Pause(int milliseconds) {
   int remaining = milliseconds;
-  // 1. Long pauses look at the console every 50 ms and end on a new key.
+  // Long pauses look at the console every 50 ms and end on a new key.
   if (milliseconds >= 100) {
     while (remaining > 50) {
       LookAtConsole();
@@ -55,6 +55,6 @@ void Pause(int milliseconds) {
       remaining -= 50;
     }
   }
-  // 2. The rest is one plain sleep.
+  // The rest is one plain sleep.
   if (remaining >= 0) SleepMilliseconds(remaining);
 }
