@@ -1,8 +1,11 @@
 #include "build_flow.h"
 
+#include "child_process.h"
 #include "console_prompts.h"
+#include "files.h"
 #include "modded_jar.h"
-#include "operations.h"
+#include "other_runs.h"
+#include "shown_texts.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 
-#include "console_keys.h"
-#include "operations.h"
+#include "console.h"
+#include "shown_texts.h"
 
 void PrintLine(const std::string &text) { WriteToConsole(text + "\r\n"); }
 

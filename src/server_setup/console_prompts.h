@@ -11,6 +11,6 @@ void PrintLine(const std::string &text);
 // input has ended: "n"), echoes it with an empty line and returns true for "y".
 bool AskYesNo(const std::string &question);
 
-// AbortWithMessage (operations.h): writes the message and an empty line, then
+// AbortWithMessage (shown_texts.h): writes the message and an empty line, then
 // "Press any key to continue...", waits for a key and ends the process with
 // exit code 0. It is how every run of ServerSetup ends.

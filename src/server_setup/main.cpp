@@ -1,3 +1,7 @@
 #include "build_flow.h"
+#include "child_process.h"
 
-int main() { BuildServerFolder(); }
+int main() {
+  NoteStartSignals();
+  BuildServerFolder();
+}

@@ -2,11 +2,14 @@
 
 #include <cstdlib>
 
+#include "child_process.h"
 #include "command_line.h"
+#include "files.h"
 #include "message_box.h"
 #include "modded_jar.h"
-#include "operations.h"
+#include "other_runs.h"
 #include "setup_file.h"
+#include "shown_texts.h"
 
 namespace {
 

@@ -1,3 +1,7 @@
+#include "child_process.h"
 #include "install_flow.h"
 
-int main() { RunSetup(); }
+int main() {
+  NoteStartSignals();
+  RunSetup();
+}

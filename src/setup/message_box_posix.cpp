@@ -21,16 +21,14 @@
 #include <cerrno>
 #include <vector>
 
-#include "console_keys.h"
+#include "console.h"
+#include "files.h"
 #include "message_box.h"
-#include "operations.h"
+#include "setup_file.h"
 
 extern char **environ;
 
 const char kDialogTitle[] = "Brax Overhaul 1.6.4 Installer";
-
-// setup_file_posix.cpp: `name` in an absolute folder of PATH, or "".
-std::string FindOnSearchPath(const std::string &name);
 
 namespace {
 

@@ -2,7 +2,8 @@
 
 #include <cstdio>
 
-#include "operations.h"
+#include "files.h"
+#include "shown_texts.h"
 
 const char kSetupFileName[] = "setup.ini";
 

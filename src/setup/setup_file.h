@@ -47,3 +47,7 @@ std::string SetupValueToPath(const std::string &value);
 // editor reads them: Windows writes the legacy code page when every character
 // fits it, else UTF-8 after a byte-order mark; Linux writes the line as it is.
 std::string SetupFileBytes(const std::string &text);
+
+// Linux: `name` in an absolute folder of PATH, or "". The editor and the
+// dialogs (message_box_posix.cpp) are found so.
+std::string FindOnSearchPath(const std::string &name);

@@ -6,7 +6,7 @@
 
 #include <cstdlib>
 
-#include "operations.h"
+#include "files.h"
 #include "setup_file.h"
 
 extern char **environ;
@@ -20,9 +20,8 @@ bool IsNameCharacter(char c, bool first) {
 
 }  // namespace
 
-// `name` in a folder of PATH, or "" (message_box_posix.cpp finds the dialogs
-// so too). Empty and relative folders are skipped: they name the current
-// folder, wherever the player clicked.
+// Empty and relative folders are skipped: they name the current folder,
+// wherever the player clicked.
 std::string FindOnSearchPath(const std::string &name) {
   const std::string folders = ReadEnvironment("PATH");
   for (std::size_t start = 0; start <= folders.size();) {

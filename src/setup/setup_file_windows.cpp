@@ -6,7 +6,7 @@
 #include <cwchar>
 #include <vector>
 
-#include "operations.h"
+#include "files.h"
 #include "setup_file.h"
 #include "system_library_windows.h"
 #include "text_windows.h"

@@ -1,6 +1,9 @@
 #include "modded_jar.h"
 
-#include "operations.h"
+#include "child_process.h"
+#include "console.h"
+#include "files.h"
+#include "shown_texts.h"
 
 void BuildModdedJar(const JarRuns &runs) {
   // A killed run's temporary copies of the jar would stay there for good.

@@ -1,4 +1,4 @@
-// Linux part of what operations.h says about other programs running
+// Linux part of what other_runs.h says about other programs running
 // meanwhile: the folder lock, the archiver's execute permission, a server
 // folder others may change, and the removal of a version folder.
 #include <fcntl.h>
@@ -8,8 +8,9 @@
 
 #include <cerrno>
 
+#include "child_process.h"
 #include "command_line.h"
-#include "operations.h"
+#include "other_runs.h"
 
 bool TakeFolderLock(const std::string &folder) {
   // The folder's own descriptor, kept open until we end: no file is made for

@@ -1,4 +1,4 @@
-// Windows part of what operations.h says about other programs running
+// Windows part of what other_runs.h says about other programs running
 // meanwhile: the folder lock, the archiver's execute permission, a server
 // folder others may change, and the removal of a version folder.
 #include <windows.h>
@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "operations.h"
+#include "other_runs.h"
 #include "text_windows.h"
 
 namespace {

@@ -4,7 +4,7 @@
 // The programs import only kernel32 and msvcrt when they are loaded; every
 // other system library is loaded from the system folder when a function of it
 // is first needed, and the library search of the whole process is limited to
-// the system folder before anything else runs (operations_windows.cpp). A
+// the system folder before anything else runs (system_library_windows.cpp). A
 // library left beside the program, in a Downloads folder say, under the name
 // of a system library is never loaded.
 #pragma once

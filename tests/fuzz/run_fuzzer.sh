@@ -8,8 +8,9 @@ source_dir=$1 work=$2/fuzz/$3 name=$3 seconds=$4
 command -v clang++ >/dev/null || { echo "no clang++: the $name fuzzer is skipped"; exit 77; }
 sources=src/shared/key_decoder.cpp
 [ "$name" = setup_file ] && sources="src/setup/setup_file.cpp src/setup/setup_file_posix.cpp
-  src/shared/operations.cpp src/shared/operations_posix.cpp src/shared/console_keys.cpp
-  src/shared/console_keys_posix.cpp src/shared/key_decoder.cpp src/shared/command_line.cpp"
+  src/shared/files.cpp src/shared/files_posix.cpp src/shared/shown_texts.cpp src/shared/shown_texts_posix.cpp
+  src/shared/console.cpp src/shared/console_posix.cpp src/shared/child_process_posix.cpp src/shared/key_decoder.cpp
+  src/shared/command_line.cpp"
 rm -rf "$work" && mkdir -p "$work/corpus"
 cd "$source_dir"
 # shellcheck disable=SC2086

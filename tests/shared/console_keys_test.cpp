@@ -1,8 +1,6 @@
 // The console key queue and the pauses that watch it. Standard input is a
 // pipe this test holds open, so keys arrive when the test writes a byte, as
 // they would from a script feeding the program.
-#include "console_keys.h"
-
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -10,7 +8,8 @@
 #include <string>
 #include <thread>
 
-#include "operations.h"
+#include "console.h"
+#include "shown_texts.h"
 
 // Nothing here may end the process.
 void AbortWithMessage(const std::string &) { std::abort(); }

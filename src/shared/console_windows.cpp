@@ -1,11 +1,39 @@
-// The look at the console on Windows: console input events, or the bytes of
-// a redirected standard input.
+// The console on Windows: the look at its input events, or at the bytes of a
+// redirected standard input; QuickEdit and the control handler; our output.
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
-#include "console_keys.h"
+#include <cstdio>
+#include <cstdlib>
+
+#include "console.h"
 #include "text_windows.h"
 
 namespace {
+
+// The console's input mode as the program found it, while QuickEdit is off.
+HANDLE consoleInput = nullptr;
+DWORD foundMode = 0;
+
+void RestoreConsoleMode() {
+  if (consoleInput != nullptr) SetConsoleMode(consoleInput, foundMode);
+}
+
+// QuickEdit turns a click in the console into a selection that holds every
+// write to it, the archiver's and the prompts', until Esc: the build looks
+// hung. Off from the first look on, for the archiver too, which shares the
+// console; a pipe or a file as input is no console and stays as it is.
+void QuickEditOff() {
+  HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  DWORD mode = 0;
+  if (input == nullptr || input == INVALID_HANDLE_VALUE || !GetConsoleMode(input, &mode)) return;
+  if (!SetConsoleMode(input, (mode | ENABLE_EXTENDED_FLAGS) & ~DWORD{ENABLE_QUICK_EDIT_MODE}))
+    return;
+  consoleInput = input;
+  foundMode = mode;
+  std::atexit(RestoreConsoleMode);
+}
 
 enum class InputKind { kConsole, kPipe, kFile, kNone };
 
@@ -13,21 +41,27 @@ bool prepared = false;
 bool ended = false;
 InputKind kind = InputKind::kNone;
 HANDLE input = INVALID_HANDLE_VALUE;
+
 // Set by the control handler, which runs on a thread of its own; the next
 // look turns it into the close key.
 volatile LONG closeRequested = 0;
 bool closeKeyQueued = false;
 
+// Ctrl+C and Ctrl+Break end the process as usual, without the runtime's exit
+// handlers: QuickEdit comes back here. Closing the window, logging off and
+// shutting down are kept for the next look.
 BOOL WINAPI OnConsoleControl(DWORD event) {
   if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) {
     InterlockedExchange(&closeRequested, 1);
     return TRUE;
   }
-  return FALSE;  // Ctrl+C and Ctrl+Break: the platform's usual handling
+  RestoreConsoleMode();
+  return FALSE;
 }
 
 void Prepare() {
   prepared = true;
+  QuickEditOff();
   SetConsoleCtrlHandler(OnConsoleControl, TRUE);
   input = GetStdHandle(STD_INPUT_HANDLE);
   DWORD mode = 0;
@@ -147,3 +181,18 @@ void WaitForConsoleInput() {
     ReadBytes(1);  // a pipe handle cannot be waited on: block in the read
   }
 }
+
+void WriteToConsole(const std::string &text) {
+  // The programs write their own CR LF: in text mode the runtime would turn it
+  // into CR CR LF on redirected output.
+  static const int binary = _setmode(_fileno(stdout), _O_BINARY);
+  (void)binary;
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+}
+
+void SleepMilliseconds(int milliseconds) {
+  if (milliseconds > 0) Sleep(static_cast<DWORD>(milliseconds));
+}
+
+void RestoreConsoleForGood() {}

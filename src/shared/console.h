@@ -1,4 +1,7 @@
-// The console key queue: one per process, filled by looks at the console,
+// The console: its key queue, the waits on it, our output, and how it is
+// prepared and given back.
+//
+// The key queue: one per process, filled by looks at the console,
 // watched by Pause, emptied by PollKey.
 //
 // A key value is one character for a key that types one (as typed, Enter is
@@ -11,8 +14,11 @@
 // pending, the prompts treat a question as answered No and a key wait as
 // over (ConsoleInputEnded).
 //
-// console_keys.cpp holds the queue and the waits; console_keys_posix.cpp and
-// console_keys_windows.cpp read the platform's console.
+// The console also takes our output, and is given back as it was on every
+// way out: on Linux the terminal leaves raw mode at exit and before a signal
+// ends us; on Windows QuickEdit, off while we run, comes back at exit and on
+// Ctrl+C. console.cpp holds the queue and the waits; console_posix.cpp and
+// console_windows.cpp read and restore the platform's console.
 #pragma once
 
 #include <cstddef>
@@ -48,7 +54,8 @@ std::string WaitForKey();
 
 // Takes every input already waiting, without waiting for more, turns each key
 // press into its key value and appends it. The first look also prepares the
-// console (control handler; on Linux raw mode, restored on every way out).
+// console: its control handler; on Linux raw mode, on Windows QuickEdit off,
+// both given back on every way out.
 void LookAtConsole();
 
 // True once the input is no console and has reached its end.
@@ -56,3 +63,22 @@ bool ConsoleInputEnded();
 
 // Blocks until input may be waiting or the input has ended.
 void WaitForConsoleInput();
+
+// Waits `milliseconds`. From 100 ms on, the console is looked at every 50 ms
+// and a key pressed since the last look ends the wait early; the key stays
+// queued for the next prompt.
+void Pause(int milliseconds);
+
+// --- Our output and the console's restoring (one file per platform) -----------
+
+// Writes text to standard output at once, bytes unchanged. A closed or
+// broken output is ignored: the run goes on to its end.
+void WriteToConsole(const std::string &text);
+
+// Sleeps without looking at the console.
+void SleepMilliseconds(int milliseconds);
+
+// Gives the console back as we found it, for good: before a signal ends us
+// (the child's relay ends us so too). Nothing to do on Windows, where the
+// exit and the Ctrl handler restore it.
+void RestoreConsoleForGood();

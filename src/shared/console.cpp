@@ -1,19 +1,21 @@
-// The key queue and the waits on it; the platform files only read input.
-#include "console_keys.h"
+// The key queue, the waits on it and the pauses that watch it; the platform
+// files read the input and keep the console.
+#include "console.h"
 
 #include <array>
-
-const char kCloseKey[] = "\xff\x6b";
 
 namespace {
 
 // A ring of 512 slots, one always free: 511 keys can be pending.
 std::array<std::string, kKeyQueueSlots> ring;
+
 std::size_t oldest = 0;
 std::size_t next = 0;
 bool newKeyMark = false;
 
 }  // namespace
+
+const char kCloseKey[] = "\xff\x6b";
 
 void AppendKey(const std::string &key) {
   ring[next] = key;
@@ -53,4 +55,19 @@ std::string WaitForKey() {
     if (!key.empty() || ConsoleInputEnded()) return key;
     WaitForConsoleInput();
   }
+}
+
+void Pause(int milliseconds) {
+  int remaining = milliseconds;
+  // Long pauses look at the console every 50 ms and end on a new key.
+  if (milliseconds >= 100) {
+    while (remaining > 50) {
+      LookAtConsole();
+      if (TakeNewKeyMark()) return;
+      SleepMilliseconds(50);
+      remaining -= 50;
+    }
+  }
+  // The rest is one plain sleep.
+  if (remaining >= 0) SleepMilliseconds(remaining);
 }

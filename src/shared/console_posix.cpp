@@ -6,18 +6,21 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <vector>
 
-#include "console_keys.h"
+#include "child_process.h"
+#include "console.h"
 #include "key_decoder.h"
 
 namespace {
 
 constexpr int kInput = STDIN_FILENO;
+
 // How long the rest of a split escape sequence may take to arrive.
 constexpr int kSequenceGapMilliseconds = 30;
-
 bool prepared = false;
 bool terminal = false;
 bool ended = false;
@@ -26,7 +29,6 @@ termios rawMode;
 KeyDecoder decoder;
 volatile sig_atomic_t hungUp = 0;
 bool closeKeyQueued = false;
-
 volatile sig_atomic_t leaving = 0;
 
 // From the background tcsetattr would stop us (SIGTTOU) until brought
@@ -156,9 +158,6 @@ void LookAtStream() {
 
 }  // namespace
 
-// Also for the platform layer, before a signal ends the process.
-void RestoreConsoleForGood() { RestoreForGood(); }
-
 void LookAtConsole() {
   if (!prepared) Prepare();
   if (hungUp != 0 && !closeKeyQueued) {
@@ -180,3 +179,18 @@ void WaitForConsoleInput() {
   pollfd input = {kInput, POLLIN, 0};
   if (poll(&input, 1, -1) > 0 && (input.revents & POLLNVAL) != 0) ended = true;
 }
+
+void WriteToConsole(const std::string &text) {
+  IgnoreBrokenPipe();
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+}
+
+void SleepMilliseconds(int milliseconds) {
+  if (milliseconds <= 0) return;
+  timespec left = {milliseconds / 1000, (milliseconds % 1000) * 1000000L};
+  while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+  }
+}
+
+void RestoreConsoleForGood() { RestoreForGood(); }

@@ -1,8 +1,8 @@
-// The operations that read the same on every platform; they reach the
-// platform only through the other operations of operations.h.
-#include "operations.h"
+// The file operations that read the same on every platform; they reach the
+// platform only through the others of files.h.
+#include "files.h"
 
-#include "console_keys.h"
+#include "shown_texts.h"
 
 bool FolderExists(const std::string &path) {
   // Remember where we are.
@@ -34,27 +34,4 @@ void RemoveArchiverLeftovers(const std::string &archive) {
   // The archiver writes the new archive beside the old, as ARCHIVE.tmp, or
   // ARCHIVE.tmpN when that is taken, and renames it when done.
   RemoveNumberedLeftovers(archive, ".tmp");
-}
-
-std::string NotExecutableText() {
-  return std::string("Cannot start the ") + kArchiverName +
-         " archiving program beside this program: it may not be executed.\r\n\r\nRun chmod +x " +
-         kArchiverName + " in this folder, then run the installer again.\r\n\r\n";
-}
-
-std::string ExitCodeText(int code) { return std::to_string(code); }
-
-void Pause(int milliseconds) {
-  int remaining = milliseconds;
-  // Long pauses look at the console every 50 ms and end on a new key.
-  if (milliseconds >= 100) {
-    while (remaining > 50) {
-      LookAtConsole();
-      if (TakeNewKeyMark()) return;
-      SleepMilliseconds(50);
-      remaining -= 50;
-    }
-  }
-  // The rest is one plain sleep.
-  if (remaining >= 0) SleepMilliseconds(remaining);
 }
