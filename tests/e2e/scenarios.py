@@ -2,6 +2,7 @@
 A world knows its platform as w.p (run_linux.Linux, run_wine.Wine)."""
 import dataclasses
 import hashlib
+import io
 import os
 import pathlib
 import random
@@ -558,6 +559,21 @@ def client_installed(t, w, r):
     t.assertTrue(os.path.isfile(w.path(PACK)))
 
 
+def launcher_jar(t, w, r):  # the jar Prism Launcher and MultiMC build from the release's instance: Setup's files
+    release = os.path.join(os.environ["BRAX_RELEASE"], "release")
+    instance = next(os.path.join(release, f) for f in os.listdir(release) if f.endswith("-client-prism.zip"))
+    with zipfile.ZipFile(instance) as z:
+        jars = [zipfile.ZipFile(io.BytesIO(z.read("jarmods/brax.jar"))),
+                zipfile.ZipFile(w.path("~versions/1.6.4/1.6.4.jar"))]
+    built = {}
+    for jar, keep in zip(jars, [lambda n: True, lambda n: "META-INF" not in n]):  # the jar mod's entries first, all
+        for i in jar.infolist():
+            if keep(i.filename):
+                built.setdefault(i.filename, jar.read(i))  # the first written wins
+    t.assertEqual({n: b for n, b in built.items() if not n.endswith("/")},
+                  sp.jar_entries(w.path(CLIENT + "/1.6.4-BRAX.jar")))
+
+
 def server_installed(folder=SERVER, *extra):
     def check(t, w, r):
         t.assertEqual(sp.jar_entries(w.path(folder + "/1.6.4-BRAX-HDS.jar")), sp.expected_jar(sp.SERVER_CLASSES))
@@ -945,7 +961,7 @@ ROWS = [
       for machine in RELEASE_MACHINES for row in [
           Row("an update answered y", "", SS, world=earlier_build, keys=b"yy", **ENDS["updated"]),
           Row("a client install where inode numbers need 64 bits", "", S, world=big_inodes, keys="y",
-              **ENDS["installed"]),
+              **dict(ENDS["installed"], check=all_of(client_installed, launcher_jar))),
           Row("a server build where inode numbers need 64 bits", "", SS, world=big_inodes, keys=b"y", **ENDS["built"]),
           Row("a closed input changes nothing", "", SS, **ENDS["refused"]),
           Row("keys typed in a terminal", " tty", SS, keys=["Y", "\x1b[A", "y", "\x1bOP"], shown=TERMS_Y + BUILT,
