@@ -1,17 +1,10 @@
-#!/usr/bin/env python3
 """The mod's files for scripts/package: checked before anything is built, and
-the staged downloads written as archives with sorted names and fixed times.
-
-  mod_files.py check MOD            every problem at once; exit 1 on an error
-  mod_files.py archive STAGE OUT    each folder of STAGE as OUT/FOLDER.zip
-                                    (names ending in -windows) or .tar.gz
-"""
+the staged downloads written as archives with sorted names and fixed times."""
 import gzip
 import io
 import json
 import os
 import stat
-import sys
 import tarfile
 import zipfile
 
@@ -179,21 +172,3 @@ def write_tar(stage, top, out):
     with open(os.path.join(out, top + ".tar.gz"), "wb") as f:
         with gzip.GzipFile(filename="", mode="wb", fileobj=f, mtime=0) as g:
             g.write(buffer.getvalue())
-
-
-def main(argv):
-    if len(argv) == 2 and argv[0] == "check":
-        found = check(argv[1])
-        for level, path, text in found:
-            print("%s: %s %s" % (level, path, text), file=sys.stderr)
-        return 1 if any(level == "error" for level, _, _ in found) else 0
-    if len(argv) == 3 and argv[0] == "archive":
-        for top in sorted(os.listdir(argv[1])):
-            (write_zip if top.endswith("-windows") else write_tar)(argv[1], top, argv[2])
-        return 0
-    print(__doc__, file=sys.stderr)
-    return 2
-
-
-if __name__ == "__main__":
-    sys.exit(main(sys.argv[1:]))
