@@ -1,7 +1,12 @@
 """Every text scripts/package writes: each download's README, 7-Zip's licence
-file, RELEASE.md and BUILDINFO. Each takes what it names as arguments; `r` is
-what the whole release shares (see Release in scripts/package)."""
+file, RELEASE.md, BUILDINFO and the instance's files for Prism Launcher and
+MultiMC. Each takes what it names as arguments; `r` is what the whole release
+shares (made in package() of scripts/package)."""
+import json
 import unicodedata
+
+# The jar mod's component in the instance: its uid names its patch file too.
+JARMOD = "custom.jarmod.brax"
 
 
 def lines(*parts):
@@ -36,11 +41,11 @@ def checking(r, windows, download):
     Get-FileHash {download}"""
     else:
         how = """  Beside the download and SHA256SUMS, from where you downloaded them:
-    $ sha256sum -c --ignore-missing SHA256SUMS"""
+    sha256sum -c --ignore-missing SHA256SUMS"""
     signer = r.fingerprint and f"""  The programs' signing certificate ("{r.publisher}") has the SHA-256
   fingerprint {r.fingerprint}."""
     gpg = r.gpg_fingerprint and f"""  SHA256SUMS.asc is signed by the OpenPGP key {r.gpg_fingerprint}:
-    {"" if windows else "$ "}gpg --verify SHA256SUMS.asc SHA256SUMS"""
+    gpg --verify SHA256SUMS.asc SHA256SUMS"""
     return lines(how, signer or None, gpg or None)
 
 
@@ -123,22 +128,21 @@ def windows_warning(r, programs):
   there."""
 
 
-def no_start(windows):
-    """When the game does not start; what launchers.md-backed sources say, in the player's words."""
-    text = """
-When the game does not start
-  - Minecraft 1.6.4 runs on Java 8, which the launcher brings for it. If
-    you chose another Java for it, go back to the launcher's own: on Java 9
-    and later, old code of the game's kind can fail at start.
-"""
-    if windows:
-        return text + """  - On Windows on ARM the game needs an x64 Java 8: its graphics library
+def no_start(windows, java="the launcher brings for it"):
+    """When the game does not start, on Windows, Linux or (None) either (docs/sources.md names the sources)."""
+    arm = """  - On Windows on ARM the game needs an x64 Java 8: its graphics library
     loads only in an x64 Java, not an ARM64 one.
 """
-    return text + """  - On Linux the game needs the xrandr program, or it stops at start with an
+    xrandr = """  - On Linux the game needs the xrandr program, or it stops at start with an
     ArrayIndexOutOfBoundsException in LinuxDisplay. Debian and Ubuntu:
     sudo apt install x11-xserver-utils
 """
+    return f"""
+When the game does not start
+  - Minecraft 1.6.4 runs on Java 8, which {java}.
+    If you chose another Java for it, go back to Java 8: on Java 9 and
+    later, old code of the game's kind can fail at start.
+""" + (arm if windows is not False else "") + (xrandr if not windows else "")
 
 
 def readme(r, download, edition, machine):
@@ -197,8 +201,9 @@ def players_readme(r, download, machine):
 on {where}.
 {setup} installs BRAX into your game folder as a new version of the game,
 1.6.4-BRAX, beside vanilla 1.6.4. Keep the files of this folder together:
-{setup} needs {'7za.exe' if windows else '7za'} and the folder 1.6.4-BRAX beside it. Server admins
-take the server downloads instead.
+{setup} needs {'7za.exe' if windows else '7za'} and the folder 1.6.4-BRAX beside it. Players of
+Prism Launcher or MultiMC take {r.name}-client-prism.zip, server admins the
+server downloads.
 
 1. Check the download, if you like
 {checking(r, windows, download)}
@@ -366,6 +371,12 @@ def audience(r, download):
         return "server admins on 64-bit Windows (Windows 11 on ARM too)"
     if "-client-linux-" in download:
         return "players on Linux PCs (`uname -m`: x86_64)"
+    if download.endswith("-client-prism.zip"):
+        return "players of Prism Launcher and MultiMC on any system: an instance to import"
+    if download.endswith("-client-jarmod.zip"):
+        return "players who add BRAX to an instance of their own (\"Add to Minecraft.jar\"), and mod sites"
+    if download.endswith("-resourcepack.zip"):
+        return "with the jar mod: the resource pack, among the instance's resource packs"
     machine = r.machines[download.split("-linux-")[-1][:-len(".tar.gz")]]
     return f"server admins on Linux, {machine['players']} (`uname -m`: {machine['uname']})"
 
@@ -389,7 +400,10 @@ def release_notes(r, downloads):
     files = [file for file, _, _ in downloads]
     need = [f"- Players of the official launcher on Windows or Linux: Minecraft 1.6.4, played once in the\n"
             f"  launcher (an installation with the version 1.6.4), before they run `Setup`."
-            if any("-client-" in f for f in files) else None,
+            if any("-client-windows" in f or "-client-linux" in f for f in files) else None,
+            f"- Players of Prism Launcher or MultiMC: the launcher, an account in it, and the network at the\n"
+            f"  first start, when the launcher fetches Minecraft 1.6.4 itself."
+            if any("-client-prism" in f for f in files) else None,
             f"- Server admins: Java 8 on the server, and the vanilla `1.6.4.jar` from a computer where\n"
             f"  Minecraft 1.6.4 has been played once."
             if any("-server-" in f for f in files) else None]
@@ -404,8 +418,10 @@ Before you download, what you need:
 |---|---|---|---|
 {rows}
 Which file is yours: on Linux, `uname -m` prints your machine. Windows 11
-on ARM takes the Windows zip. Each download unpacks into a folder of its own
-name and holds a README for its audience, from the download to playing.{ask}
+on ARM takes the Windows zip. Each download of the installers unpacks into a
+folder of its own name and holds a README for its audience, from the download
+to playing; so does the instance for Prism Launcher and MultiMC, which needs
+no installer.{ask}
 
 ## Who signed it
 
@@ -455,3 +471,70 @@ def buildinfo(r, b):
         f"Built on Debian {b.debian} with:",
         *b.packages,
         *[f"  {path} (not from a Debian package)" for path in b.others]) + "\n"
+
+
+def instance_cfg(r):
+    """Plain key=value lines: a section header or ConfigVersion would switch Prism Launcher to other rules."""
+    return f"InstanceType=OneSix\nname=BRAX {r.version}\n"
+
+
+def components():
+    """mmc-pack.json: Minecraft 1.6.4 from the launcher's own metadata, then BRAX as a jar mod."""
+    return json.dumps({"formatVersion": 1, "components": [
+        {"uid": "net.minecraft", "version": "1.6.4", "important": True},
+        {"uid": JARMOD, "cachedName": "BRAX (jar mod)"}]}, indent=2) + "\n"
+
+
+def jarmod_patch():
+    """patches/JARMOD.json: the jar mod, jarmods/brax.jar, for 1.6.4 only."""
+    return json.dumps({"formatVersion": 1, "name": "BRAX (jar mod)", "uid": JARMOD,
+                       "requires": [{"uid": "net.minecraft", "equals": "1.6.4"}],
+                       "jarMods": [{"name": "custom.jarmods:brax:1", "MMC-hint": "local", "MMC-filename": "brax.jar",
+                                    "MMC-displayname": "BRAX"}]}, indent=2) + "\n"
+
+
+def options(pack):
+    """The game's options.txt: 1.6.4 reads the chosen resource pack from its skin line."""
+    return f"skin:{pack}\n"
+
+
+def instance_readme(r):
+    """The players' README in the instance, read on any system: plain ASCII (scripts/package ends its lines CR LF)."""
+    jarmod, pack = r.name + "-client-jarmod.zip", r.name + "-resourcepack.zip"
+    return title(f"BRAX {r.version} for Minecraft 1.6.4, for players of Prism Launcher and MultiMC") + f"""
+{r.name}-client-prism.zip is an instance of Minecraft 1.6.4 with BRAX as a
+jar mod and BRAX's resource pack, for Prism Launcher and MultiMC on every
+system they run on (Windows, macOS, Linux). {jarmod} and
+{pack} are the jar mod and the pack alone, for an instance of
+your own.
+
+1. Import the instance
+  In the launcher: Add Instance, Import, and choose {r.name}-client-prism.zip
+  (or drop the zip on the launcher's window). The instance is named
+  "BRAX {r.version}".
+
+2. Start it
+  The first start needs the network: the launcher downloads Minecraft
+  1.6.4, its libraries and assets, and (Prism Launcher) a Java for it. You
+  need an account in the launcher. The resource pack is already chosen.
+
+Add BRAX to an instance of your own instead
+  1. In the Edit window of a Minecraft 1.6.4 instance: Version, then "Add to
+     Minecraft.jar", and choose {jarmod}.
+  2. Under Resource packs, add {pack}, then turn it on in the
+     game: Options..., Resource Packs..., move it to the selected packs, Done.
+
+Updating BRAX
+  Your worlds are in the instance you play, so update that one (a newly
+  imported instance starts without them): in its Edit window, Version,
+  select the old BRAX jar mod and Remove it, then "Add to Minecraft.jar"
+  with the new release's client-jarmod.zip. Under Resource packs, remove the
+  old pack, add the new release's resourcepack.zip and turn it on in the
+  game as above.
+
+Removing BRAX
+  Delete the instance, or remove the jar mod and the pack from yours.
+{no_start(None, "Prism Launcher fetches")}
+Check the download: its SHA-256 against the line for it in SHA256SUMS, from
+where you downloaded it.
+{asking(r)}"""
