@@ -217,20 +217,20 @@ def boxes(stdout):
 
 
 def launch(w, row, dialog="zenity"):
-    program, keys = row[2], row[4]
+    program, keys = row.program, row.keys
     env = dict(os.environ, HOME=w.home, PATH=w.path("bin") + ":" + os.environ["PATH"], TMPDIR=Linux.temporary(w))
     for variable, value in dict({"DISPLAY": None, "WAYLAND_DISPLAY": None}, **getattr(w, "env", {})).items():
         env.pop(variable, None) if value is None else env.update({variable: value})
     started = time.monotonic()
-    if row[1] == "desk":
+    if row.where == "desk":
         found, code = through_desktop(w, w.prefix + [os.path.join(w.ship, program)], keys, env, dialog)
         return types.SimpleNamespace(boxes=found, code=code, elapsed=time.monotonic() - started)
     command = w.prefix + [os.path.join(w.ship, program)]
-    if row[1].split()[0] in s.RELEASE_MACHINES:  # in the older userland, seen from inside it
+    if row.where.split()[0] in s.RELEASE_MACHINES:  # in the older userland, seen from inside it
         inside = lambda path: path[len(OLD):]
         command = [shutil.which("chroot"), OLD, "/usr/bin/env", "-i", "PATH=/usr/bin:/bin", "HOME=" + inside(w.home),
                    "TMPDIR=" + inside(env["TMPDIR"]), inside(command[0])]
-    run = through_terminal if row[1].endswith("tty") else through_pipe
+    run = through_terminal if row.where.endswith("tty") else through_pipe
     out, status, usage, mode = run(w, command, keys, env)
     return types.SimpleNamespace(stdout=out, boxes=boxes(out), elapsed=time.monotonic() - started, mode=mode,
                                  cpu=usage.ru_utime + usage.ru_stime, code=os.waitstatus_to_exitcode(status))

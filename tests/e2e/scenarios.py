@@ -1,19 +1,6 @@
-"""Both programs end to end, one table for Linux and Wine. A row is one run:
-name, where, program, world, keys, shown, changes, check.
-
-where    "LW" through a pipe on Linux and under Wine, "L" or "W" on one of them,
-         "tty" in a Linux terminal, "desk" on a Linux desktop, "con" in a Wine console; "x86_64", "aarch64",
-         "armhf" the release's Linux programs for that machine in an older Linux userland (" tty": in a terminal)
-world    what prepares the world (one function of it, or a tuple of them)
-keys     standard input, or Setup's answers under Wine: bytes, or a list of
-         chunks typed one after another, where a number is a pause in seconds;
-         None is /dev/null
-shown    Setup's boxes (kind, text, answer) or ServerSetup's texts, in order;
-         a text is a name in texts(), bytes, or a function of the world; None
-         leaves the output to the check
-changes  the paths that may change; "~" begins a path below the game folder
-check    check(test, world, result), or None
+"""Both programs end to end, one table for Linux and Wine: ROWS, each a Row, one run.
 A world knows its platform as w.p (run_linux.Linux, run_wine.Wine)."""
+import dataclasses
 import hashlib
 import io
 import os
@@ -144,7 +131,7 @@ def copy_failed(source, destination, program=S):
 WY, WN, NO = (Q, "welcome", "Yes"), (Q, "welcome", "No"), (I, "no changes", "OK")
 DONE, HDS_DONE = (I, "client done", "OK"), (I, "server done", "OK")
 PY, PN = (Q, "previous", "Yes"), (Q, "previous", "No")
-EDIT_NO = [WY, (Q, "edit", "No")]
+EDIT_NO, EDIT_YES = [WY, (Q, "edit", "No")], [WY, (Q, "edit", "Yes")]
 INSTALLED = [WY, DONE]
 TERMS_Y, BUILT = ["terms", "y"], ["built", "have fun"]
 
@@ -175,25 +162,44 @@ class World:
         return pathlib.Path(self.path(p)).read_bytes()
 
 
+@dataclasses.dataclass(frozen=True)
+class Row:
+    name: str
+    # "LW" through a pipe on Linux and under Wine, "L" or "W" on one of them, "tty" in a Linux terminal, "desk" on a
+    # Linux desktop, "con" in a Wine console; "x86_64", "aarch64", "armhf" the release's Linux programs for that
+    # machine in an older Linux userland (" tty": in a terminal)
+    where: str
+    program: str
+    _: dataclasses.KW_ONLY
+    world: object = None  # what prepares the world: one function of it, or a tuple of them
+    # Standard input, or Setup's answers under Wine: bytes, or a list of chunks typed one after another, where a
+    # number is a pause in seconds; None is /dev/null
+    keys: object = None
+    # Setup's boxes (kind, text, answer) or ServerSetup's texts, in order; a text is a name in texts(), bytes, or a
+    # function of the world; None leaves the output to the check
+    shown: object = None
+    changes: object = ()  # the paths that may change ("~" begins one below the game folder); None: not compared
+    check: object = None  # check(test, world, result)
+
+
 def run_rows(test, wheres, make_world, launch, how="", names=re.compile("")):
     """Runs the rows for `wheres` whose names `names` finds (BRAX_ONLY=TEXT: that hold TEXT). A row's world is made and
     prepared, launch(w, row) runs it and gives the result: .code, and .boxes for Setup, .stdout for ServerSetup
     (or .screen, the lines of a console); then what it showed, the changes and the check are compared."""
     for row in ROWS:
-        if row[1] in wheres and names.search(row[0]) and os.environ.get("BRAX_ONLY", "") in row[0]:
-            with test.subTest("%s: %s%s" % (row[2], row[0], how)):
-                run_row(test, row, make_world(row[1]), launch)
+        if row.where in wheres and names.search(row.name) and os.environ.get("BRAX_ONLY", "") in row.name:
+            with test.subTest("%s: %s%s" % (row.program, row.name, how)):
+                run_row(test, row, make_world(row.where), launch)
 
 
 def run_row(test, row, w, launch):
-    where, program, world, keys, shown, changes, check = row[1:]
+    where, program, world, shown, changes, check = row.where, row.program, row.world, row.shown, row.changes, row.check
     test.addCleanup(shutil.rmtree, w.root, True)
     w.program_name = program
     if program == SS:
         server_source(w)
     try:
-        for step in world if isinstance(world, tuple) else [world] if world else []:
-            step(w)
+        prepare_world(w, world)
     finally:
         for cleanup in w.cleanups:
             test.addCleanup(cleanup)
@@ -222,6 +228,15 @@ def run_row(test, row, w, launch):
                           not any(p == a or p.startswith(a + "/") for a in allowed)], [])
 
 
+def prepare_world(w, world):
+    """Runs a world's steps: one function, or a tuple of them and of such tuples."""
+    if isinstance(world, tuple):
+        for step in world:
+            prepare_world(w, step)
+    elif world:
+        world(w)
+
+
 def snapshot(root):
     """Every path below `root` and what it holds; a fifo is never opened, that would wait for a writer."""
     state = {}
@@ -238,19 +253,28 @@ def server_source(w): sp.make_ship_folder(w.ship, [], None, client=False, server
 def ini(content): return lambda w: w.write(INI, content(w) if callable(content) else content)
 def stand_in(delete_code=0, add_code=0): return lambda w: w.p.stand_in(w, delete_code, add_code)
 def tmpdir(name): return attr(env=lambda w: {"TMPDIR": w.path(name)})
-def attr(**values): return lambda w: [setattr(w, k, v(w) if callable(v) else v) for k, v in values.items()]
+def attr(**values): return lambda w: vars(w).update({k: v(w) if callable(v) else v for k, v in values.items()})
 def warn(text): return [WY, (W, text, "OK")]
 def not_a_zip(jar): return lambda w: w.write(jar, b"this is no zip archive\n" * 50)
 def registered(*a): return lambda w: w.p.registered(w, *a)  # Wine: a stand-in program in the prefix's registry
 def editor(verb): return registered("editor.exe", "HKCR\\inifile\\shell", ("delete", "\\edit"),  # only "open": no edit
                                     ("add", "\\%s\\command" % verb, "/ve", "/d", '"{}" "%1"'))
 def planted(w): w.p.plant(w)  # a library that leaves a mark, under system libraries' names
-def link(path, to): return lambda w: (missing(path)(w) if os.path.lexists(w.path(path)) else None,
-                                      os.symlink(to if to.startswith("/") else w.path(to), w.path(path)))
+
+
+def link(path, to):
+    def prepare(w):
+        if os.path.lexists(w.path(path)):
+            missing(path)(w)
+        os.symlink(to if to.startswith("/") else w.path(to), w.path(path))
+    return prepare
 
 
 def missing(*paths):
-    return lambda w: [shutil.rmtree(w.path(p)) if os.path.isdir(w.path(p)) else os.remove(w.path(p)) for p in paths]
+    def prepare(w):
+        for path in paths:
+            (shutil.rmtree if os.path.isdir(w.path(path)) else os.remove)(w.path(path))
+    return prepare
 
 
 def earlier(folder, sibling=False):
@@ -267,8 +291,10 @@ LOOK_ALIKES = ("1.6.4-BRAX-HDS.jar.tmp.keep", "1.6.4-BRAX-HDS.jar.tmpx", "world"
 
 
 def leftovers(folder):  # what killed archiver runs leave beside the jar (.tmp, .tmpN), look-alikes and a world
-    return lambda w: [w.write(folder + "/" + name) for name in ("1.6.4-BRAX-HDS.jar.tmp", "1.6.4-BRAX-HDS.jar.tmp07",
-                                                                *LOOK_ALIKES[:2], "world/level.dat")]
+    def prepare(w):
+        for name in ("1.6.4-BRAX-HDS.jar.tmp", "1.6.4-BRAX-HDS.jar.tmp07", *LOOK_ALIKES[:2], "world/level.dat"):
+            w.write(folder + "/" + name)
+    return prepare
 
 
 def pack_held_open(w):  # the game, running with the old resource pack open
@@ -284,16 +310,19 @@ def earlier_build(w):
 
 
 def moved(what, to):  # the game folder ("game") or the program's ("ship") moved, parents made
-    return lambda w: (os.makedirs(os.path.dirname(w.path(to)), exist_ok=True), os.rename(getattr(w, what), w.path(to)),
-                      setattr(w, what, w.path(to)))
+    def prepare(w):
+        os.makedirs(os.path.dirname(w.path(to)), exist_ok=True)
+        os.rename(getattr(w, what), w.path(to))
+        setattr(w, what, w.path(to))
+    return prepare
 
 
 def moved_game(to): return moved("game", to)
 
 
 def game_in_ini(to, encoding="utf-8", mark=""):
-    return lambda w: (moved_game(to)(w), w.write(INI, (mark + "MINECRAFT_PATH = %s\r\n" % w.p.name(w.game)).encode(
-        encoding)))
+    return moved_game(to), lambda w: w.write(INI, (mark + "MINECRAFT_PATH = %s\r\n" % w.p.name(w.game)).encode(
+        encoding))
 
 
 def alone_in_temporary(w):
@@ -310,17 +339,22 @@ def places(default, other, into):
     without the vanilla jar ("bare") or missing (None); "~" then names the place `into`."""
     def prepare(w):
         second = w.p.second(w)
-        other and shutil.copytree(w.game, second, symlinks=True)
-        [os.remove(f + "/versions/1.6.4/1.6.4.jar") for f, how in ((w.game, default), (second, other)) if how == "bare"]
-        default or shutil.rmtree(w.game)
+        if other:
+            shutil.copytree(w.game, second, symlinks=True)
+        for folder, how in ((w.game, default), (second, other)):
+            if how == "bare":
+                os.remove(folder + "/versions/1.6.4/1.6.4.jar")
+        if not default:
+            shutil.rmtree(w.game)
         w.game = second if into == "other" else w.game
     return prepare
 
 
 def ini_value(value, at="mc"):
     """setup.ini naming `value`, and a vanilla install at HOME/at (Wine: APPDATA\\at) beside the default one."""
-    return lambda w: (shutil.copytree(w.game, os.path.join(w.home, at), symlinks=True),
-                      setattr(w, "game", os.path.join(w.home, at)), w.write(INI, b"minecraft_path=" + value.encode()))
+    return (lambda w: shutil.copytree(w.game, os.path.join(w.home, at), symlinks=True),
+            lambda w: setattr(w, "game", os.path.join(w.home, at)),
+            lambda w: w.write(INI, b"minecraft_path=" + value.encode()))
 
 
 def as_nobody(w):
@@ -329,8 +363,8 @@ def as_nobody(w):
     w.prefix = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", "--"]
 
 
-def root_owned(folder):
-    return lambda w: (as_nobody(w), earlier(folder)(w))  # made by root after the world went to nobody
+def root_owned(folder):  # made by root after the world went to nobody
+    return as_nobody, earlier(folder)
 
 
 def immutable(folder):
@@ -444,7 +478,8 @@ def small_disk(folder, size, read_only=False):
         subprocess.run("mkdir -p '{0}' && mv '{0}' '{0}.held' && mkdir '{0}' && mount -t tmpfs -o size={1} tmpfs "
                        "'{0}' && cp -a '{0}.held'/. '{0}' && rm -rf '{0}.held'".format(target, size), shell=True,
                        check=True)
-        read_only and subprocess.run(["mount", "-o", "remount,ro", target], check=True)
+        if read_only:
+            subprocess.run(["mount", "-o", "remount,ro", target], check=True)
     return prepare
 
 
@@ -488,7 +523,8 @@ def odd(where, name):
         else:
             moved_game(name + ("/.minecraft" if where == "home" else ""))(w)
             w.home = folder
-            where == "ini" and w.write(INI, b"minecraft_path=" + os.fsencode(folder))
+            if where == "ini":
+                w.write(INI, b"minecraft_path=" + os.fsencode(folder))
         earlier(CLIENT, sibling=True)(w)
         earlier_build(w)
     return prepare
@@ -501,7 +537,8 @@ def long_path(what, length):
         need = length - len(w.root) - 1 - len(tail)
         folder = "/".join(["L" * 199] * (need // 200) + ["L" * (need % 200)])
         moved("ship" if what == "program" else "game", folder)(w)
-        what == "jar" and w.write(INI, b"minecraft_path=" + w.game.encode())
+        if what == "jar":
+            w.write(INI, b"minecraft_path=" + w.game.encode())
         assert len(w.ship + tail if what == "program" else w.game + tail) == length
     return prepare
 
@@ -548,7 +585,11 @@ def server_installed(folder=SERVER, *extra):
 
 def holds(path, content): return lambda t, w, r: t.assertEqual(w.read(path), content(w) if callable(content) else
                                                                content)
-def all_of(*checks): return lambda t, w, r: [check(t, w, r) for check in checks]
+def all_of(*checks):
+    def check_all(t, w, r):
+        for check in checks:
+            check(t, w, r)
+    return check_all
 def no_file(path): return lambda t, w, r: t.assertFalse(os.path.lexists(w.path(path)), path)
 def cpu_below(seconds): return lambda t, w, r: t.assertLess(r.cpu, seconds, "busy while waiting")
 def took(low, high): return lambda t, w, r: t.assertTrue(low <= r.elapsed < high, r.elapsed)
@@ -589,8 +630,13 @@ def editor_started(t, w, r):
 
 
 # How a Setup run ends: the boxes, the paths that may change and the check.
-ENDS = {"installed": (INSTALLED, [CLIENT, PACK], client_installed), "no jar": (warn("no vanilla jar"), [], None),
-        "not found": (EDIT_NO, [INI], holds(INI, lambda w: ("minecraft_path=" + w.p.name(w.game) + w.p.sep).encode()))}
+ENDS = {"installed": dict(shown=INSTALLED, changes=[CLIENT, PACK], check=client_installed),
+        "overwritten": dict(shown=[WY, PY, DONE], changes=[CLIENT, PACK], check=client_installed),
+        "no jar": dict(shown=warn("no vanilla jar")), "not found": dict(shown=EDIT_NO, changes=[INI], check=holds(
+            INI, lambda w: ("minecraft_path=" + w.p.name(w.game) + w.p.sep).encode())),
+        "built": dict(shown=TERMS_Y + BUILT, changes=[HDS], check=server_installed(HDS)),  # ServerSetup's
+        "updated": dict(shown=TERMS_Y + ["update", "y"] + BUILT, changes=[HDS], check=server_installed(
+            HDS, "server.properties")), "refused": dict(shown=["terms", "n", "refused"])}
 # The release's Linux machines, by name (scripts/machines): the ELF class, machine and float ABI of their programs
 RELEASE_MACHINES = dict(line.split()[0:6:5] for line in subprocess.run([os.path.join(os.path.dirname(
     __file__), "..", "..", "scripts", "machines")], stdout=subprocess.PIPE, text=True, check=True).stdout.splitlines())
@@ -598,111 +644,122 @@ RELEASE_MACHINES = dict(line.split()[0:6:5] for line in subprocess.run([os.path.
 # --- The table ---------------------------------------------------------------------------
 ROWS = [
     # Setup: both editions, refusals, earlier installs, the game folder, every missing piece
-    ("client first install", "LW", S, None, "y", *ENDS["installed"]),
-    ("both source folders: server edition", "LW", S, server_source, "y", [WY, HDS_DONE], [SERVER], server_installed()),
-    ("welcome refused", "LW", S, None, "n", [WN, NO], [], None),
-    ("earlier install overwritten, its sibling spared", "LW", S, earlier(CLIENT, True), "yy", [WY, PY, DONE],
-     [CLIENT, PACK], all_of(client_installed, holds(CLIENT + " old/keep.txt", b"sibling"))),
-    ("earlier install refused", "LW", S, earlier(CLIENT), "yn", [WY, PN, NO], [], None),
-    ("earlier server install: only the jar goes", "LW", S, (server_source, missing("ship/1.6.4-BRAX"), earlier(SERVER)),
-     "yy", [WY, (Q, "previous HDS", "Yes"), HDS_DONE], [SERVER],
-     all_of(server_installed(SERVER, "old-extra.txt"), holds(SERVER + "/old-extra.txt", b"old"))),
-    ("server edition needs no resource pack", "LW", S, (server_source, missing("ship/1.6.4-BRAX", "~resourcepacks")),
-     "y", [WY, HDS_DONE], [SERVER], server_installed()),
-    ("empty game folder: the example is written", "LW", S, ini(b"minecraft_path=\r\n"), "yn", EDIT_NO, [INI],
-     holds(INI, lambda w: w.p.example)),
-    *[("game folder: the default %s, the other place %s" % (d or "missing", o or "missing"), "LW", S, places(d, o, to),
-       "yn", *ENDS[end]) for d, o, to, end in [
+    Row("client first install", "LW", S, keys="y", **ENDS["installed"]),
+    Row("both source folders: server edition", "LW", S, world=server_source, keys="y", shown=[WY, HDS_DONE],
+        changes=[SERVER], check=server_installed()),
+    Row("welcome refused", "LW", S, keys="n", shown=[WN, NO]),
+    Row("earlier install overwritten, its sibling spared", "LW", S, world=earlier(CLIENT, True), keys="yy",
+        shown=[WY, PY, DONE], changes=[CLIENT, PACK], check=all_of(client_installed, holds(CLIENT + " old/keep.txt",
+        b"sibling"))),
+    Row("earlier install refused", "LW", S, world=earlier(CLIENT), keys="yn", shown=[WY, PN, NO]),
+    Row("earlier server install: only the jar goes", "LW", S, world=(server_source, missing("ship/1.6.4-BRAX"),
+        earlier(SERVER)), keys="yy", shown=[WY, (Q, "previous HDS", "Yes"), HDS_DONE], changes=[SERVER],
+        check=all_of(server_installed(SERVER, "old-extra.txt"), holds(SERVER + "/old-extra.txt", b"old"))),
+    Row("server edition needs no resource pack", "LW", S, world=(server_source, missing("ship/1.6.4-BRAX",
+        "~resourcepacks")), keys="y", shown=[WY, HDS_DONE], changes=[SERVER], check=server_installed()),
+    Row("empty game folder: the example is written", "LW", S, world=ini(b"minecraft_path=\r\n"), keys="yn",
+        shown=EDIT_NO, changes=[INI], check=holds(INI, lambda w: w.p.example)),
+    *[Row("game folder: the default %s, the other place %s" % (d or "missing", o or "missing"), "LW", S,
+          world=places(d, o, to), keys="yn", **ENDS[end]) for d, o, to, end in [
         (None, "vanilla", "other", "installed"), ("vanilla", "vanilla", "default", "installed"),
         ("bare", "vanilla", "other", "installed"), ("bare", None, "default", "no jar"),
         (None, "bare", "other", "no jar"), (None, None, "default", "not found")]],
-    ("setup.ini names a folder without vanilla: no other place tried", "LW", S, (places("vanilla", "vanilla",
-     "default"), game_in_ini("elsewhere/mc"), missing("~versions/1.6.4/1.6.4.jar")), "y", *ENDS["no jar"]),
-    *[("setup.ini value " + value, where, S, ini_value(value, at), "y", *ENDS["installed"])
+    Row("setup.ini names a folder without vanilla: no other place tried", "LW", S, world=(places(
+        "vanilla", "vanilla", "default"), game_in_ini("elsewhere/mc"), missing("~versions/1.6.4/1.6.4.jar")), keys="y",
+        **ENDS["no jar"]),
+    *[Row("setup.ini value " + value, where, S, world=ini_value(value, at), keys="y", **ENDS["installed"])
       for where, value, at in [("L", "~/mc", "mc"), ("L", "$HOME/mc/", "mc"), ("L", '"${HOME}/my mc"', "my mc"),
                                ("W", "%appdata%\\mc", "mc"), ("W", '"%APPDATA%\\my mc\\"', "my mc")]],
-    *[("setup.ini value %s: not found, written back" % value, where, S, ini_value(value), "yn", EDIT_NO, [INI],
-       holds(INI, b"minecraft_path=%s%s" % (value.encode(), sep))) for where, value, sep in [
+    *[Row("setup.ini value %s: not found, written back" % value, where, S, world=ini_value(value), keys="yn",
+          shown=EDIT_NO, changes=[INI], check=holds(INI, b"minecraft_path=%s%s" % (value.encode(), sep)))
+      for where, value, sep in [
         ("L", "$BRAX_UNSET/mc", b"/"), ("W", "%BRAX_UNSET%\\mc", b"\\")]],
-    ("no archiver", "LW", S, lambda w: missing("ship/" + w.p.za)(w), "y", warn("no archiver"), [], None),
-    ("no source folder", "LW", S, missing("ship/1.6.4-BRAX"), "y", warn("no source"), [], None),
-    ("no resource pack", "LW", S, missing("ship/1.6.4-BRAX/BRAX Resource Pack 1.6.4.zip"), "y", warn("no pack"), [],
-     None),
-    ("no versions folder", "LW", S, missing("~versions"), "y", warn("no versions"), [], None),
-    ("no resourcepacks folder", "LW", S, missing("~resourcepacks"), "y", warn("no resourcepacks"), [], None),
-    ("no vanilla folder", "LW", S, missing("~versions/1.6.4"), "y", warn("no vanilla folder"), [], None),
-    ("no vanilla jar", "LW", S, missing("~versions/1.6.4/1.6.4.jar"), "y", warn("no vanilla jar"), [], None),
-    ("mod and game folder missing: the mod first", "L", S, missing("ship/1.6.4-BRAX", "~"), "y", warn("no source"), [],
-     None),
-    ("missing version file: the copy fails after the jar", "LW", S, missing("ship/" + JSON), "y",
-     warn(copy_failed(JSON, CLIENT + "/1.6.4-BRAX.json")), [CLIENT],
-     lambda t, w, r: t.assertEqual(os.listdir(w.path(CLIENT)), ["1.6.4-BRAX.jar"])),
-    ("first archiver run fails", "LW", S, stand_in(2, 0), "y", warn(failed("d", 2)), [CLIENT, PACK, LOG],
-     archiver_ran(S, "d")),
-    ("second archiver run fails", "LW", S, stand_in(0, 7), "y", warn(failed("a", 7)), [CLIENT, PACK, LOG],
-     archiver_ran(S, "d", "a")),
-    ("no class folder: -1", "LW", S, missing("ship/1.6.4-BRAX/class"), "y", warn(failed("a", -1)), [CLIENT, PACK],
-     None),
-    ("archiver killed: 128 + the signal", "L", S, stand_in("kill:9", 0), "y", warn(failed("d", 137)),
-     [CLIENT, PACK, LOG], None),
-    ("archiver a link to the system's", "L", S, link("ship/7za", shutil.which("7za")), "y", *ENDS["installed"]),
-    ("archiver without its execute bit: stopped at the check", "L", S, lambda w: os.chmod(w.path("ship/7za"), 0o644),
-     "y", warn("not executable"), [], None),
+    Row("no archiver", "LW", S, world=lambda w: missing("ship/" + w.p.za)(w), keys="y", shown=warn("no archiver")),
+    Row("no source folder", "LW", S, world=missing("ship/1.6.4-BRAX"), keys="y", shown=warn("no source")),
+    Row("no resource pack", "LW", S, world=missing("ship/1.6.4-BRAX/BRAX Resource Pack 1.6.4.zip"), keys="y",
+        shown=warn("no pack")),
+    Row("no versions folder", "LW", S, world=missing("~versions"), keys="y", shown=warn("no versions")),
+    Row("no resourcepacks folder", "LW", S, world=missing("~resourcepacks"), keys="y", shown=warn("no resourcepacks")),
+    Row("no vanilla folder", "LW", S, world=missing("~versions/1.6.4"), keys="y", shown=warn("no vanilla folder")),
+    Row("no vanilla jar", "LW", S, world=missing("~versions/1.6.4/1.6.4.jar"), keys="y", shown=warn("no vanilla jar")),
+    Row("mod and game folder missing: the mod first", "L", S, world=missing("ship/1.6.4-BRAX", "~"), keys="y",
+        shown=warn("no source")),
+    Row("missing version file: the copy fails after the jar", "LW", S, world=missing("ship/" + JSON), keys="y",
+        shown=warn(copy_failed(JSON, CLIENT + "/1.6.4-BRAX.json")), changes=[CLIENT],
+        check=lambda t, w, r: t.assertEqual(os.listdir(w.path(CLIENT)), ["1.6.4-BRAX.jar"])),
+    Row("first archiver run fails", "LW", S, world=stand_in(2, 0), keys="y", shown=warn(failed("d", 2)),
+        changes=[CLIENT, PACK, LOG], check=archiver_ran(S, "d")),
+    Row("second archiver run fails", "LW", S, world=stand_in(0, 7), keys="y", shown=warn(failed("a", 7)),
+        changes=[CLIENT, PACK, LOG], check=archiver_ran(S, "d", "a")),
+    Row("no class folder: -1", "LW", S, world=missing("ship/1.6.4-BRAX/class"), keys="y", shown=warn(failed("a", -1)),
+        changes=[CLIENT, PACK]),
+    Row("archiver killed: 128 + the signal", "L", S, world=stand_in("kill:9", 0), keys="y",
+        shown=warn(failed("d", 137)), changes=[CLIENT, PACK, LOG]),
+    Row("archiver a link to the system's", "L", S, world=link("ship/7za", shutil.which("7za")), keys="y",
+        **ENDS["installed"]),
+    Row("archiver without its execute bit: stopped at the check", "L", S, world=lambda w: os.chmod(
+        w.path("ship/7za"), 0o644), keys="y", shown=warn("not executable")),
     # Two at once: the second stops while the first waits, and changes nothing; the first then ends as alone
-    ("two at once: the second run changes nothing", "LW", S, (earlier(CLIENT), held_first()), "yy",
-     [WY, (W, busy, "OK")], [CLIENT, PACK], first_then(client_installed)),
-    ("two at once: a first run killed leaves no lock", "LW", S, (earlier(CLIENT), held_first(), lambda w:
-     w.p.killed(w)), "yy", [WY, PY, DONE], [CLIENT, PACK], client_installed),
-    ("two at once into different game folders: no wait", "LW", S, (earlier(CLIENT), held_first("other"),
-     missing(CLIENT)), "y", INSTALLED, [CLIENT, PACK, "other"], first_then(client_installed, False)),
-    ("Ctrl+C during the removal ends the run: nothing installed", "tty", S, (earlier(CLIENT), attr(code=-2),
-     logged("rm", 'sleep 2; exec /bin/rm "$@"')), ["y", "y", "\x03"], None, ["ship/rm.log"], terminal_restored),
-    ("an xdg-open planted beside Setup, PATH=:/usr/bin: not started", "L", S, (missing("~"), lambda w: (w.write(
-        "ship/xdg-open", b"#!/bin/sh\ntouch PLANTED\n"), os.chmod(w.path("ship/xdg-open"), 0o755)), attr(env={
-            "DISPLAY": ":99", "PATH": ":/usr/bin"})), "yy", [WY, (Q, "edit", "Yes")], [INI],
-     lambda t, w, r: time.sleep(1)),
-    ("a reader of the old resource pack keeps reading it", "L", S, (earlier(CLIENT), pack_held_open), "yy",
-     [WY, PY, DONE], [CLIENT, PACK], all_of(client_installed, lambda t, w, r: t.assertEqual(
-         (w.reader.read(), w.read(PACK)), (b"old pack" * 999, w.read(SHIP_PACK))))),
-    ("a copy killed half-way: whole after a rerun, nothing left", "L", S, killed_copying(S, SHIP_PACK, PACK),
-     "yy", [WY, PY, DONE], [CLIENT, "~resourcepacks"], all_of(client_installed, lambda t, w, r: t.assertEqual(
-         (os.listdir(w.path("~resourcepacks")), w.read(PACK)), ([PACK[15:]], w.read(SHIP_PACK))))),
-    *[("archiver of garbage bytes (a truncated download): -1, never success", "L", program, archiver(
-        bytes(range(256)) * 16), keys, shown, changes, None) for program, keys, shown, changes in [
+    Row("two at once: the second run changes nothing", "LW", S, world=(earlier(CLIENT), held_first()), keys="yy",
+        shown=[WY, (W, busy, "OK")], changes=[CLIENT, PACK], check=first_then(client_installed)),
+    Row("two at once: a first run killed leaves no lock", "LW", S, world=(earlier(CLIENT), held_first(),
+        lambda w: w.p.killed(w)), keys="yy", **ENDS["overwritten"]),
+    Row("two at once into different game folders: no wait", "LW", S, world=(earlier(CLIENT), held_first("other"),
+        missing(CLIENT)), keys="y", shown=INSTALLED, changes=[CLIENT, PACK, "other"], check=first_then(
+        client_installed, False)),
+    Row("Ctrl+C during the removal ends the run: nothing installed", "tty", S, world=(earlier(CLIENT), attr(code=-2),
+        logged("rm", 'sleep 2; exec /bin/rm "$@"')), keys=["y", "y", "\x03"], changes=["ship/rm.log"],
+        check=terminal_restored),
+    Row("an xdg-open planted beside Setup, PATH=:/usr/bin: not started", "L", S, world=(missing("~"),
+        lambda w: w.write("ship/xdg-open", b"#!/bin/sh\ntouch PLANTED\n"), lambda w: os.chmod(
+        w.path("ship/xdg-open"), 0o755), attr(env={"DISPLAY": ":99", "PATH": ":/usr/bin"})), keys="yy", shown=EDIT_YES,
+        changes=[INI], check=lambda t, w, r: time.sleep(1)),
+    Row("a reader of the old resource pack keeps reading it", "L", S, world=(earlier(CLIENT), pack_held_open),
+        keys="yy", shown=[WY, PY, DONE], changes=[CLIENT, PACK], check=all_of(client_installed,
+        lambda t, w, r: t.assertEqual((w.reader.read(), w.read(PACK)), (b"old pack" * 999, w.read(SHIP_PACK))))),
+    Row("a copy killed half-way: whole after a rerun, nothing left", "L", S, world=killed_copying(S, SHIP_PACK, PACK),
+        keys="yy", shown=[WY, PY, DONE], changes=[CLIENT, "~resourcepacks"], check=all_of(client_installed,
+        lambda t, w, r: t.assertEqual((os.listdir(w.path("~resourcepacks")), w.read(PACK)), ([PACK[15:]], w.read(
+        SHIP_PACK))))),
+    *[Row("archiver of garbage bytes (a truncated download): -1, never success", "L", program,
+          world=archiver(bytes(range(256)) * 16), keys=keys, shown=shown, changes=changes)
+      for program, keys, shown, changes in [
         (S, "y", warn(failed("d", -1)), [CLIENT, PACK]), (SS, b"y", TERMS_Y + [failed("d", -1, SS)], [HDS])]],
-    *[("a parent that ignores SIGCHLD: " + how, where, program, parent_ignores("CHLD"), keys, *end)
+    *[Row("a parent that ignores SIGCHLD: " + how, where, program, world=parent_ignores("CHLD"), keys=keys, **end)
       for how, where, program, keys, end in [
-          ("a client install", "L", S, "y", ENDS["installed"]),
-          ("a server build", "L", SS, b"y", (TERMS_Y + BUILT, [HDS], server_installed(HDS))),
+          ("a client install", "L", S, "y", ENDS["installed"]), ("a server build", "L", SS, b"y", ENDS["built"]),
           ("dialogs on a desktop", "desk", S, "yo", ENDS["installed"])]],
-    ("a parent that ignores SIGPIPE: so does the archiver", "L", SS, (parent_ignores("PIPE"), archiver_after(
-        '[ $((0x$(sed -n "s/^SigIgn:\\t//p" /proc/$$/status) & 0x1000)) -ne 0 ] || exit 9')), b"y", TERMS_Y + BUILT,
-     [HDS], server_installed(HDS)),
+    Row("a parent that ignores SIGPIPE: so does the archiver", "L", SS, world=(parent_ignores("PIPE"),
+        archiver_after('[ $((0x$(sed -n "s/^SigIgn:\\t//p" /proc/$$/status) & 0x1000)) -ne 0 ] || exit 9')), keys=b"y",
+        **ENDS["built"]),
     # Setup: keys on Linux, where it starts, the editor, the default game folder
-    ("closed input refuses", "L", S, None, b"", [WN, NO], [], None),
-    ("Enter takes the default, Yes", "L", S, None, b"\r", *ENDS["installed"]),
-    ("other keys are no answers", "L", S, None, b"xq\nY", *ENDS["installed"]),
-    ("started from another folder", "L", S, attr(cwd="/"), "y", INSTALLED, [CLIENT, PACK],
-     all_of(client_installed, no_file("/versions"))),
-    ("the editor is started and not waited for", "L", S, (missing("~"), logged("xdg-open", "exec sleep 5\n"),
-     attr(env={"DISPLAY": ":99"})), "yy", [WY, (Q, "edit", "Yes")], [INI, "ship/xdg-open.log"], editor_started),
-    ("no desktop: no editor", "L", S, (missing("~"), logged("xdg-open")), "yy", [WY, (Q, "edit", "Yes")], [INI],
-     lambda t, w, r: (time.sleep(1), no_file("ship/xdg-open.log")(t, w, r))),
-    ("unset HOME: the root's game folder", "L", S, attr(env={"HOME": None}), "yn", EDIT_NO, [INI],
-     holds(INI, b"minecraft_path=/.minecraft/")),
-    ("resourcepacks links to the mod: no copy onto itself", "L", S, link("~resourcepacks", "ship/1.6.4-BRAX"), "y",
-     warn(copy_failed("1.6.4-BRAX/BRAX Resource Pack 1.6.4.zip", PACK)), [CLIENT],
-     holds("ship/1.6.4-BRAX/BRAX Resource Pack 1.6.4.zip", sp.RESOURCE_PACK)),
-    ("an earlier install's link goes, not what it points to", "L", S, (earlier("elsewhere"), link(CLIENT, "elsewhere")),
-     "yy", [WY, PY, DONE], [CLIENT, PACK], all_of(client_installed, holds("elsewhere/old-extra.txt", b"old"))),
+    Row("closed input refuses", "L", S, keys=b"", shown=[WN, NO]),
+    Row("Enter takes the default, Yes", "L", S, keys=b"\r", **ENDS["installed"]),
+    Row("other keys are no answers", "L", S, keys=b"xq\nY", **ENDS["installed"]),
+    Row("started from another folder", "L", S, world=attr(cwd="/"), keys="y", shown=INSTALLED, changes=[CLIENT, PACK],
+        check=all_of(client_installed, no_file("/versions"))),
+    Row("the editor is started and not waited for", "L", S, world=(missing("~"), logged("xdg-open", "exec sleep 5\n"),
+        attr(env={"DISPLAY": ":99"})), keys="yy", shown=EDIT_YES, changes=[INI, "ship/xdg-open.log"],
+        check=editor_started),
+    Row("no desktop: no editor", "L", S, world=(missing("~"), logged("xdg-open")), keys="yy", shown=EDIT_YES,
+        changes=[INI], check=all_of(lambda t, w, r: time.sleep(1), no_file("ship/xdg-open.log"))),
+    Row("unset HOME: the root's game folder", "L", S, world=attr(env={"HOME": None}), keys="yn", shown=EDIT_NO,
+        changes=[INI], check=holds(INI, b"minecraft_path=/.minecraft/")),
+    Row("resourcepacks links to the mod: no copy onto itself", "L", S, world=link("~resourcepacks", "ship/1.6.4-BRAX"),
+        keys="y", shown=warn(copy_failed("1.6.4-BRAX/BRAX Resource Pack 1.6.4.zip", PACK)), changes=[CLIENT],
+        check=holds("ship/1.6.4-BRAX/BRAX Resource Pack 1.6.4.zip", sp.RESOURCE_PACK)),
+    Row("an earlier install's link goes, not what it points to", "L", S, world=(earlier("elsewhere"),
+        link(CLIENT, "elsewhere")), keys="yy", shown=[WY, PY, DONE], changes=[CLIENT, PACK],
+        check=all_of(client_installed, holds("elsewhere/old-extra.txt", b"old"))),
     # Setup: removals that fail
-    ("earlier install that cannot be removed: three tries", "L", S, (root_owned(CLIENT),
-     logged("rm", 'exec /bin/rm "$@"')), "yy", [WY, PY, (W, "not removed", "OK")], ["ship/rm.log"],
-     all_of(removal_attempts, took(8.3, 12))),
-    ("earlier server jar that cannot be removed", "L", S, (server_source, missing("ship/1.6.4-BRAX"),
-     root_owned(SERVER)), "yy", [WY, (Q, "previous HDS", "Yes"), (W, "not removed", "OK")], [], took(8.3, 12)),
+    Row("earlier install that cannot be removed: three tries", "L", S, world=(root_owned(CLIENT),
+        logged("rm", 'exec /bin/rm "$@"')), keys="yy", shown=[WY, PY, (W, "not removed", "OK")],
+        changes=["ship/rm.log"], check=all_of(removal_attempts, took(8.3, 12))),
+    Row("earlier server jar that cannot be removed", "L", S, world=(server_source, missing("ship/1.6.4-BRAX"),
+        root_owned(SERVER)), keys="yy", shown=[WY, (Q, "previous HDS", "Yes"), (W, "not removed", "OK")],
+        check=took(8.3, 12)),
     # Setup: setup.ini of every kind, long paths, the disk
-    *[("setup.ini " + name, "L", S, world, "y", *ENDS["installed"]) for name, world in [
+    *[Row("setup.ini " + name, "L", S, world=world, keys="y", **ENDS["installed"]) for name, world in [
         ("of 100 MB, the key last", (moved_game("elsewhere/mc"), huge_ini(True))),
         ("of 100 MB in one line: the default", huge_ini(False)),
         ("of binary noise: the default", ini(random.Random(7).randbytes(1 << 20).replace(b"=", b"-"))),
@@ -713,104 +770,117 @@ ROWS = [
         ("a link to /dev/zero: the default", link(INI, "/dev/zero")),
         ("a fifo: the default", lambda w: os.mkfifo(w.path(INI))),
         ("a dangling link: the default", link(INI, "/nowhere/setup.ini"))]],
-    ("program path of 259 bytes", "L", S, long_path("program", 259), "y", *ENDS["installed"]),
-    ("program path of 260 bytes: unreadable", "L", S, long_path("program", 260), "y", warn("no archiver"), [], None),
-    *[("ship folder of long Cyrillic and Chinese names", "LW", program, moved("ship", LONG_NAMES), keys, *end)
-      for program, keys, end in [(S, "y", ENDS["installed"]), (SS, b"y", (TERMS_Y + BUILT, [LONG_NAMES[:121] + HDS],
-                                                                           server_installed(LONG_NAMES[:121] + HDS)))]],
+    Row("program path of 259 bytes", "L", S, world=long_path("program", 259), keys="y", **ENDS["installed"]),
+    Row("program path of 260 bytes: unreadable", "L", S, world=long_path("program", 260), keys="y",
+        shown=warn("no archiver")),
+    *[Row("ship folder of long Cyrillic and Chinese names", "LW", program, world=moved("ship", LONG_NAMES), keys=keys,
+          **end) for program, keys, end in [(S, "y", ENDS["installed"]), (SS, b"y", dict(
+              shown=TERMS_Y + BUILT, changes=[LONG_NAMES[:121] + HDS], check=server_installed(
+                  LONG_NAMES[:121] + HDS)))]],
     # Started from inside an archive: the archiver was left in it
-    *[("alone in a temporary folder, as from inside an archive", "LW", program, alone_in_temporary, keys, shown, [],
-       None) for program, keys, shown in [(S, "y", warn("from archive")), (SS, b"y", TERMS_Y + ["from archive SS"])]],
-    ("alone in a temporary folder that TMP names in short names", "W", S, (lambda w: w.p.short_temporary(w),
-     alone_in_temporary), "y", warn("from archive"), [], None),
-    *[("no archiver, TMPDIR " + name, "L", S, (missing("ship/7za"), *world), "y", warn(text), [], None)
+    *[Row("alone in a temporary folder, as from inside an archive", "LW", program, world=alone_in_temporary, keys=keys,
+          shown=shown) for program, keys, shown in [(S, "y", warn("from archive")),
+                                                    (SS, b"y", TERMS_Y + ["from archive SS"])]],
+    Row("alone in a temporary folder that TMP names in short names", "W", S, world=(lambda w: w.p.short_temporary(w),
+        alone_in_temporary), keys="y", shown=warn("from archive")),
+    *[Row("no archiver, TMPDIR " + name, "L", S, world=(missing("ship/7za"), *world), keys="y", shown=warn(text))
       for name, world, text in [("unset: /tmp", [attr(env={"TMPDIR": None})], "from archive"),
                                 ("a link to the folder above", [link("up", "."), tmpdir("up")], "from archive"),
                                 ("a name the folder begins with", [tmpdir("sh")], "no archiver")]],
-    ("jar path of 1500 bytes", "L", S, long_path("jar", 1500), "y", *ENDS["installed"]),
-    ("full disk: no half-written jar", "L", S, small_disk("~versions", "400k"), "y",
-     warn(copy_failed("~versions/1.6.4/1.6.4.jar", CLIENT + "/1.6.4-BRAX.jar")), [CLIENT],
-     no_file(CLIENT + "/1.6.4-BRAX.jar")),
+    Row("jar path of 1500 bytes", "L", S, world=long_path("jar", 1500), keys="y", **ENDS["installed"]),
+    Row("full disk: no half-written jar", "L", S, world=small_disk("~versions", "400k"), keys="y",
+        shown=warn(copy_failed("~versions/1.6.4/1.6.4.jar", CLIENT + "/1.6.4-BRAX.jar")), changes=[CLIENT],
+        check=no_file(CLIENT + "/1.6.4-BRAX.jar")),
     # Setup: odd names, in every place a name can come from
-    *[("odd %s %r" % (where, name), "L", S, odd(where, name), "yy", [WY, PY, DONE], [CLIENT, PACK, INI],
-       all_of(client_installed, holds(CLIENT + " old/keep.txt", b"sibling")))
+    *[Row("odd %s %r" % (where, name), "L", S, world=odd(where, name), keys="yy", shown=[WY, PY, DONE],
+          changes=[CLIENT, PACK, INI], check=all_of(client_installed, holds(CLIENT + " old/keep.txt", b"sibling")))
       for name in ODD_NAMES for where in ("home", "ini", "ship") if not (where == "ini" and "\n" in name)],
-    *[("relative game folder %r, removed by its full path" % name, "L", S, (moved_game("ship/" + name), ini(
-        b"minecraft_path=" + name.encode()), earlier(CLIENT), logged("rm", 'exec /bin/rm "$@"')), "yy", [WY, PY, DONE],
-       [CLIENT, PACK, "ship/rm.log"], all_of(client_installed, lambda t, w, r: t.assertIn(
-           " -- %s\n" % w.path(CLIENT), w.read("ship/rm.log").decode()))) for name in ("-mc", "-rf x", "--")],
+    *[Row("relative game folder %r, removed by its full path" % name, "L", S, world=(moved_game("ship/" + name),
+          ini(b"minecraft_path=" + name.encode()), earlier(CLIENT), logged("rm", 'exec /bin/rm "$@"')), keys="yy",
+          shown=[WY, PY, DONE], changes=[CLIENT, PACK, "ship/rm.log"], check=all_of(client_installed,
+          lambda t, w, r: t.assertIn(" -- %s\n" % w.path(CLIENT), w.read("ship/rm.log").decode())))
+      for name in ("-mc", "-rf x", "--")],
     # Setup under Wine: attributes, a drive root, names outside the code page, a real 7za.exe
-    ("hidden archiver does not count", "W", S, lambda w: w.p.attrib(w, "+h", "ship/7za.exe"), "y", warn("no archiver"),
-     [], None),
-    ("read-only archiver counts", "W", S, lambda w: os.chmod(w.path("ship/7za.exe"), 0o444), "y", *ENDS["installed"]),
-    ("system vanilla jar does not count", "W", S, lambda w: w.p.attrib(w, "+s", "~versions/1.6.4/1.6.4.jar"), "y",
-     warn("no vanilla jar"), [], None),
-    ("vanilla jar that is no zip: the archiver's code", "LW", S, not_a_zip("~versions/1.6.4/1.6.4.jar"), "y",
-     warn(failed("d", 2)), [CLIENT, PACK], None),
-    ("the game running: nothing of the install removed; once it ends a rerun replaces it", "W", S, (earlier(CLIENT),
-     lambda w: w.p.hold(w, CLIENT + "/1.6.4-BRAX.jar")), "yy", [WY, PY, (W, "in use", "OK")], [CLIENT, PACK],
-     game_closed_then),
-    ("earlier install that cannot be removed", "W", S, (earlier(CLIENT), immutable(CLIENT + "/old-extra.txt")), "yy",
-     [WY, PY, (W, "not removed", "OK")], [CLIENT], None),
-    ("program in a drive root", "W", S, lambda w: w.p.drive_root(w), "y", *ENDS["installed"]),
-    ("the editor answered No: none started", "W", S, (missing("~"), editor("edit")), "yn", EDIT_NO, [INI],
-     lambda t, w, r: time.sleep(2)),
-    ("the editor with only an open verb: that one started", "W", S, (missing("~"), editor("open")), "yy",
-     [WY, (Q, "edit", "Yes")], [INI, LOG], edited),
-    ("earlier install removed by the system's cmd, not by COMSPEC's cmd.exe beside Setup", "W", S, (earlier(CLIENT),
-     registered("cmd.exe", "HKCU\\Environment", ("add", "", "/v", "COMSPEC", "/d", "cmd.exe"))), "yy",
-     [WY, PY, DONE], [CLIENT, PACK], client_installed),
-    ("copy failure with a Cyrillic path", "W", S, (lambda w: w.p.user(w, "Иван Петров"), missing("ship/" + JSON)), "y",
-     warn(copy_failed(JSON, CLIENT + "/1.6.4-BRAX.json")), [CLIENT], None),
-    ("setup.ini with a UTF-8 mark", "LW", S, game_in_ini("elsewhere/mc", "utf-8-sig"), "y", *ENDS["installed"]),
-    ("setup.ini in UTF-16 LE with CR LF", "LW", S, game_in_ini("elsewhere/mc", "utf-16"), "y", *ENDS["installed"]),
-    ("setup.ini in UTF-16 BE", "LW", S, game_in_ini("elsewhere/mc", "utf-16-be", "\ufeff"), "y", *ENDS["installed"]),
-    ("Cyrillic game folder in a UTF-16 setup.ini", "W", S, game_in_ini("Игры/mc", "utf-16"), "y", *ENDS["installed"]),
-    ("Cyrillic game folder in a UTF-8 setup.ini", "W", S, game_in_ini("Игры/mc"), "y", *ENDS["installed"]),
-    ("Cyrillic game folder in a legacy (1251) setup.ini", "W", S, (game_in_ini("Игры/mc", encoding="cp1251"),
-     attr(env={"LC_ALL": "ru_RU.UTF-8"})), "y", *ENDS["installed"]),
-    *[("%s user folder, game folder missing: setup.ini written, read back" % script, "W", S, (lambda w, n=name:
-       w.p.user(w, n), moved_game("elsewhere")), "yn", EDIT_NO, None, lambda t, w, r: w.p.read_back(t, w))
+    Row("hidden archiver does not count", "W", S, world=lambda w: w.p.attrib(w, "+h", "ship/7za.exe"), keys="y",
+        shown=warn("no archiver")),
+    Row("read-only archiver counts", "W", S, world=lambda w: os.chmod(w.path("ship/7za.exe"), 0o444), keys="y",
+        **ENDS["installed"]),
+    Row("system vanilla jar does not count", "W", S, world=lambda w: w.p.attrib(w, "+s", "~versions/1.6.4/1.6.4.jar"),
+        keys="y", shown=warn("no vanilla jar")),
+    Row("vanilla jar that is no zip: the archiver's code", "LW", S, world=not_a_zip("~versions/1.6.4/1.6.4.jar"),
+        keys="y", shown=warn(failed("d", 2)), changes=[CLIENT, PACK]),
+    Row("the game running: nothing of the install removed; once it ends a rerun replaces it", "W", S,
+        world=(earlier(CLIENT), lambda w: w.p.hold(w, CLIENT + "/1.6.4-BRAX.jar")), keys="yy",
+        shown=[WY, PY, (W, "in use", "OK")], changes=[CLIENT, PACK], check=game_closed_then),
+    Row("earlier install that cannot be removed", "W", S, world=(earlier(CLIENT), immutable(CLIENT + "/old-extra.txt")),
+        keys="yy", shown=[WY, PY, (W, "not removed", "OK")], changes=[CLIENT]),
+    Row("program in a drive root", "W", S, world=lambda w: w.p.drive_root(w), keys="y", **ENDS["installed"]),
+    Row("the editor answered No: none started", "W", S, world=(missing("~"), editor("edit")), keys="yn", shown=EDIT_NO,
+        changes=[INI], check=lambda t, w, r: time.sleep(2)),
+    Row("the editor with only an open verb: that one started", "W", S, world=(missing("~"), editor("open")), keys="yy",
+        shown=EDIT_YES, changes=[INI, LOG], check=edited),
+    Row("earlier install removed by the system's cmd, not by COMSPEC's cmd.exe beside Setup", "W", S,
+        world=(earlier(CLIENT), registered("cmd.exe", "HKCU\\Environment", ("add", "", "/v", "COMSPEC", "/d",
+        "cmd.exe"))), keys="yy", **ENDS["overwritten"]),
+    Row("copy failure with a Cyrillic path", "W", S, world=(lambda w: w.p.user(w, "Иван Петров"),
+        missing("ship/" + JSON)), keys="y", shown=warn(copy_failed(JSON, CLIENT + "/1.6.4-BRAX.json")),
+        changes=[CLIENT]),
+    Row("setup.ini with a UTF-8 mark", "LW", S, world=game_in_ini("elsewhere/mc", "utf-8-sig"), keys="y",
+        **ENDS["installed"]),
+    Row("setup.ini in UTF-16 LE with CR LF", "LW", S, world=game_in_ini("elsewhere/mc", "utf-16"), keys="y",
+        **ENDS["installed"]),
+    Row("setup.ini in UTF-16 BE", "LW", S, world=game_in_ini("elsewhere/mc", "utf-16-be", "\ufeff"), keys="y",
+        **ENDS["installed"]),
+    Row("Cyrillic game folder in a UTF-16 setup.ini", "W", S, world=game_in_ini("Игры/mc", "utf-16"), keys="y",
+        **ENDS["installed"]),
+    Row("Cyrillic game folder in a UTF-8 setup.ini", "W", S, world=game_in_ini("Игры/mc"), keys="y",
+        **ENDS["installed"]),
+    Row("Cyrillic game folder in a legacy (1251) setup.ini", "W", S, world=(game_in_ini("Игры/mc", encoding="cp1251"),
+        attr(env={"LC_ALL": "ru_RU.UTF-8"})), keys="y", **ENDS["installed"]),
+    *[Row("%s user folder, game folder missing: setup.ini written, read back" % script, "W", S,
+          world=(lambda w, n=name: w.p.user(w, n), moved_game("elsewhere")), keys="yn", shown=EDIT_NO, changes=None,
+          check=lambda t, w, r: w.p.read_back(t, w))
       for script, name in [("Cyrillic", "Иван Петров"), ("Latin", "José Müller"), ("Chinese", "张伟")]],
     # Libraries planted beside the programs and where they start: no row allows the mark one leaves when loaded
-    ("planted libraries: a client install", "W", S, planted, "y", *ENDS["installed"]),
-    ("planted libraries: an overwrite", "W", S, (planted, earlier(CLIENT)), "yy", [WY, PY, DONE], [CLIENT, PACK],
-     client_installed),
-    ("planted libraries: edit answered Yes, the editor started", "W", S, (planted, missing("~"), editor("edit")), "yy",
-     [WY, (Q, "edit", "Yes")], [INI, LOG], edited),
-    ("planted libraries: a server build", "W", SS, planted, b"y", TERMS_Y + BUILT, [HDS], server_installed(HDS)),
+    Row("planted libraries: a client install", "W", S, world=planted, keys="y", **ENDS["installed"]),
+    Row("planted libraries: an overwrite", "W", S, world=(planted, earlier(CLIENT)), keys="yy", **ENDS["overwritten"]),
+    Row("planted libraries: edit answered Yes, the editor started", "W", S, world=(planted, missing("~"),
+        editor("edit")), keys="yy", shown=EDIT_YES, changes=[INI, LOG], check=edited),
+    Row("planted libraries: a server build", "W", SS, world=planted, keys=b"y", **ENDS["built"]),
 
     # ServerSetup: the build, updates, refusals, keys
-    ("first build", "LW", SS, None, b"y", TERMS_Y + BUILT, [HDS], server_installed(HDS)),
-    ("update answered y", "LW", SS, earlier_build, b"yy", TERMS_Y + ["update", "y"] + BUILT, [HDS],
-     all_of(server_installed(HDS, "server.properties"), holds(HDS + "/server.properties", b"motd=mine"))),
-    ("update answered n", "LW", SS, earlier_build, b"yn", TERMS_Y + ["update", "n", "refused"], [], None),
-    ("terms refused", "LW", SS, None, b"n", ["terms", "n", "refused"], [], None),
-    ("closed input refuses", "LW", SS, None, None, ["terms", "n", "refused"], [], None),
-    ("capitals and other keys are no answers", "LW", SS, None, b"YN\r\x1b[Aqn", ["terms", "n", "refused"], [], None),
-    ("no archiver", "LW", SS, lambda w: missing("ship/" + w.p.za)(w), b"y", TERMS_Y + ["no 7za"], [], None),
-    ("archiver only a folder", "L", SS, (missing("ship/7za"), lambda w: os.mkdir(w.path("ship/7za"))), b"y",
-     TERMS_Y + ["no 7za"], [], None),
-    ("no vanilla jar", "LW", SS, missing("ship/1.6.4.jar"), b"y", TERMS_Y + ["no jar"], [], None),
-    ("no source folder", "LW", SS, missing("ship/" + HDS), b"y", TERMS_Y + ["no HDS"], [], None),
-    ("no run.bat: the jar is copied first", "LW", SS, missing("ship/%s/run.bat" % HDS), b"y",
-     TERMS_Y + [copy_failed(HDS + "/run.bat", HDS + "/run.bat", SS)], [HDS], copied_first()),
-    ("no bash_scripts.tar: the scripts in order", "L", SS, missing("ship/%s/bash_scripts.tar" % HDS), b"y",
-     TERMS_Y + [copy_failed(HDS + "/bash_scripts.tar", HDS + "/bash_scripts.tar", SS)], [HDS],
-     copied_first("run.bat", "bash_scripts.zip")),
-    ("no class folder: -1", "LW", SS, missing("ship/%s/class" % HDS), b"y", TERMS_Y + [failed("a", -1, SS)], [HDS],
-     lambda t, w, r: t.assertNotIn("META-INF/MANIFEST.MF", sp.jar_entries(w.path(HDS_JAR)))),
-    ("deleting META-INF fails", "LW", SS, stand_in(2, 0), b"y", TERMS_Y + [failed("d", 2, SS)], [HDS, LOG],
-     all_of(archiver_ran(SS, "d"), copied_first(*sp.SERVER_SCRIPTS))),
-    ("archiver warning code 1 fails too", "L", SS, stand_in(1, 0), b"y", TERMS_Y + [failed("d", 1, SS)], [HDS, LOG],
-     None),
-    ("adding classes fails", "LW", SS, stand_in(0, 7), b"y", TERMS_Y + [failed("a", 7, SS)], [HDS, LOG],
-     archiver_ran(SS, "d", "a")),
-    ("server folder without the jar: reused", "L", SS, (lambda w: w.write(HDS + "/world/level.dat", b"level"),
-     lambda w: w.write(HDS + "/bash_scripts.tar", b"old")), b"y", TERMS_Y + BUILT, [HDS],
-     all_of(server_installed(HDS, "world"), holds(HDS + "/world/level.dat", b"level"))),
-    *[("archiver leftovers go, look-alikes stay: " + name, where, program, world + (leftovers(folder),), keys, shown,
-       [folder], server_installed(folder, *extra, *LOOK_ALIKES))
+    Row("first build", "LW", SS, keys=b"y", **ENDS["built"]),
+    Row("update answered y", "LW", SS, world=earlier_build, keys=b"yy", shown=TERMS_Y + ["update", "y"] + BUILT,
+        changes=[HDS], check=all_of(server_installed(HDS, "server.properties"), holds(HDS + "/server.properties",
+        b"motd=mine"))),
+    Row("update answered n", "LW", SS, world=earlier_build, keys=b"yn", shown=TERMS_Y + ["update", "n", "refused"]),
+    Row("terms refused", "LW", SS, keys=b"n", **ENDS["refused"]),
+    Row("closed input refuses", "LW", SS, **ENDS["refused"]),
+    Row("capitals and other keys are no answers", "LW", SS, keys=b"YN\r\x1b[Aqn", **ENDS["refused"]),
+    Row("no archiver", "LW", SS, world=lambda w: missing("ship/" + w.p.za)(w), keys=b"y", shown=TERMS_Y + ["no 7za"]),
+    Row("archiver only a folder", "L", SS, world=(missing("ship/7za"), lambda w: os.mkdir(w.path("ship/7za"))),
+        keys=b"y", shown=TERMS_Y + ["no 7za"]),
+    Row("no vanilla jar", "LW", SS, world=missing("ship/1.6.4.jar"), keys=b"y", shown=TERMS_Y + ["no jar"]),
+    Row("no source folder", "LW", SS, world=missing("ship/" + HDS), keys=b"y", shown=TERMS_Y + ["no HDS"]),
+    Row("no run.bat: the jar is copied first", "LW", SS, world=missing("ship/%s/run.bat" % HDS), keys=b"y",
+        shown=TERMS_Y + [copy_failed(HDS + "/run.bat", HDS + "/run.bat", SS)], changes=[HDS], check=copied_first()),
+    Row("no bash_scripts.tar: the scripts in order", "L", SS, world=missing("ship/%s/bash_scripts.tar" % HDS),
+        keys=b"y", shown=TERMS_Y + [copy_failed(HDS + "/bash_scripts.tar", HDS + "/bash_scripts.tar", SS)],
+        changes=[HDS], check=copied_first("run.bat", "bash_scripts.zip")),
+    Row("no class folder: -1", "LW", SS, world=missing("ship/%s/class" % HDS), keys=b"y", shown=TERMS_Y + [
+        failed("a", -1, SS)], changes=[HDS], check=lambda t, w, r: t.assertNotIn("META-INF/MANIFEST.MF",
+        sp.jar_entries(w.path(HDS_JAR)))),
+    Row("deleting META-INF fails", "LW", SS, world=stand_in(2, 0), keys=b"y", shown=TERMS_Y + [failed("d", 2, SS)],
+        changes=[HDS, LOG], check=all_of(archiver_ran(SS, "d"), copied_first(*sp.SERVER_SCRIPTS))),
+    Row("archiver warning code 1 fails too", "L", SS, world=stand_in(1, 0), keys=b"y", shown=TERMS_Y + [
+        failed("d", 1, SS)], changes=[HDS, LOG]),
+    Row("adding classes fails", "LW", SS, world=stand_in(0, 7), keys=b"y", shown=TERMS_Y + [failed("a", 7, SS)],
+        changes=[HDS, LOG], check=archiver_ran(SS, "d", "a")),
+    Row("server folder without the jar: reused", "L", SS, world=(lambda w: w.write(HDS + "/world/level.dat", b"level"),
+        lambda w: w.write(HDS + "/bash_scripts.tar", b"old")), keys=b"y", shown=TERMS_Y + BUILT, changes=[HDS],
+        check=all_of(server_installed(HDS, "world"), holds(HDS + "/world/level.dat", b"level"))),
+    *[Row("archiver leftovers go, look-alikes stay: " + name, where, program, world=world + (leftovers(folder),),
+          keys=keys, shown=shown, changes=[folder], check=server_installed(folder, *extra, *LOOK_ALIKES))
       for name, where, program, folder, world, keys, shown, extra in [
           ("a first build", "LW", SS, HDS, (), b"y", TERMS_Y + BUILT, ()),
           ("an update", "LW", SS, HDS, (earlier_build,), b"yy", TERMS_Y + ["update", "y"] + BUILT,
@@ -819,109 +889,116 @@ ROWS = [
            [WY, (Q, "previous HDS", "Yes"), HDS_DONE], ["old-extra.txt"]),
           ("one that cannot be removed stays", "L", SS, HDS, (lambda w: w.write(HDS_JAR + ".tmp3"),
            immutable(HDS_JAR + ".tmp3")), b"y", TERMS_Y + BUILT, ["1.6.4-BRAX-HDS.jar.tmp3"])]],
-    ("server folder cannot be made", "L", SS, lambda w: w.write(HDS, b"a file"), b"y", TERMS_Y + ["no folder"], [],
-     None),
-    ("server folder reused, run.bat a link out of it: the link replaced", "L", SS, (
+    Row("server folder cannot be made", "L", SS, world=lambda w: w.write(HDS, b"a file"), keys=b"y",
+        shown=TERMS_Y + ["no folder"]),
+    Row("server folder reused, run.bat a link out of it: the link replaced", "L", SS, world=(
         lambda w: os.makedirs(w.path(HDS)), link(HDS + "/run.bat", "victim.txt"), lambda w: w.write("victim.txt")),
-     b"y", TERMS_Y + BUILT, [HDS], server_installed(HDS)),
-    ("under nohup, a hang-up to the group while the archiver runs: built", "L", SS, (
-        attr(prefix=["setsid", "-w", "nohup"]), archiver_after("kill -HUP 0; sleep 0.3")), b"y", TERMS_Y + BUILT,
-     [HDS], server_installed(HDS)),
-    ("server folder links to the mod: no copy onto itself", "L", SS, link(HDS, "ship/" + HDS), b"y",
-     TERMS_Y + [copy_failed(HDS + "/run.bat", HDS + "/run.bat", SS)], ["ship/" + HDS],
-     holds("ship/%s/run.bat" % HDS, sp.SERVER_SCRIPTS["run.bat"])),
-    ("jar that cannot be removed: two tries; no new key", "L", SS, (earlier_build, immutable(HDS)), b"yyx",
-     TERMS_Y + ["update", "y", "jar stays"], [], took(4.2, 7)),
-    ("started from another folder", "L", SS, (lambda w: os.makedirs(w.path("deep/er")),
-     attr(cwd=lambda w: w.path("deep/er"))), b"y", TERMS_Y + BUILT, [HDS], server_installed(HDS)),
-    ("output whose reader is gone (| head -1): the same jar", "LW", SS, attr(reader_gone=True), b"y", None, [HDS],
-     server_installed(HDS)),
-    *[("a SIG%s to the program alone while the archiver runs ends that too" % name, "L", SS, (killing_archiver(name),
-       attr(code=-number)), b"y", TERMS_Y, [HDS, "ship/7za.pid"], lambda t, w, r: t.assertRaises(  # the archiver gone
-        ProcessLookupError, os.kill, int(w.read("ship/7za.pid")), 0)) for name, number in (("TERM", 15), ("HUP", 1))],
-    ("ended by Task Manager while the archiver runs: that ends too", "W", SS, (stand_in(), lambda w:
-     w.p.killed_at_archiver(w)), b"n",
-     ["terms", "n", "refused"], [HDS, LOG], lambda t, w, r: t.assertNotIn(b"done", w.read(LOG))),
-    ("archiver without its execute bit: stopped at the check", "L", SS, lambda w: os.chmod(w.path("ship/7za"), 0o644),
-     b"y", TERMS_Y + ["not executable SS"], [], None),
-    ("two at once: the second run changes nothing", "L", SS, (earlier_build, held_first()), b"yy",
-     TERMS_Y + ["busy SS"], [HDS], first_then(server_installed(HDS, "server.properties"))),
-    ("two at once: a first run killed leaves no lock", "L", SS, (earlier_build, held_first(), lambda w:
-     w.p.killed(w)), b"yy", TERMS_Y + ["update", "y"] + BUILT, [HDS], server_installed(HDS, "server.properties")),
-    *[("server folder made beforehand %s: refused, nothing written" % how, "L", SS, (lambda w: os.makedirs(w.path(HDS)),
-       change), b"y", TERMS_Y + ["shared SS"], [], None) for how, change in (("with mode 0777", lambda w: os.chmod(
-        w.path(HDS), 0o777)), ("by another user", lambda w: os.chown(w.path(HDS), 65534, -1)))],
-    ("read-only server folder", "L", SS, small_disk(HDS, "4m", read_only=True), b"y",
-     TERMS_Y + [copy_failed("1.6.4.jar", HDS_JAR, SS)], [], None),
-    ("copy over the file-size limit: no half-written jar", "L", SS, file_size_limit, b"y",
-     TERMS_Y + [copy_failed("1.6.4.jar", HDS_JAR, SS)], [HDS], no_file(HDS_JAR)),
-    ("no CPU at a prompt on an open pipe", "L", SS, None, [2.0], ["terms", "n", "refused"], [], cpu_below(0.1)),
-    *[("odd program folder %r" % name, "L", SS, odd("ship", name), b"yy", TERMS_Y + ["update", "y"] + BUILT, [HDS],
-       server_installed(HDS, "server.properties")) for name in ODD_NAMES],
+        keys=b"y", **ENDS["built"]),
+    Row("under nohup, a hang-up to the group while the archiver runs: built", "L", SS, world=(
+        attr(prefix=["setsid", "-w", "nohup"]), archiver_after("kill -HUP 0; sleep 0.3")), keys=b"y", **ENDS["built"]),
+    Row("server folder links to the mod: no copy onto itself", "L", SS, world=link(HDS, "ship/" + HDS), keys=b"y",
+        shown=TERMS_Y + [copy_failed(HDS + "/run.bat", HDS + "/run.bat", SS)], changes=["ship/" + HDS],
+        check=holds("ship/%s/run.bat" % HDS, sp.SERVER_SCRIPTS["run.bat"])),
+    Row("jar that cannot be removed: two tries; no new key", "L", SS, world=(earlier_build, immutable(HDS)),
+        keys=b"yyx", shown=TERMS_Y + ["update", "y", "jar stays"], check=took(4.2, 7)),
+    Row("started from another folder", "L", SS, world=(lambda w: os.makedirs(w.path("deep/er")),
+        attr(cwd=lambda w: w.path("deep/er"))), keys=b"y", **ENDS["built"]),
+    Row("output whose reader is gone (| head -1): the same jar", "LW", SS, world=attr(reader_gone=True), keys=b"y",
+        changes=[HDS], check=server_installed(HDS)),
+    *[Row("a SIG%s to the program alone while the archiver runs ends that too" % name, "L", SS,
+          world=(killing_archiver(name), attr(code=-number)), keys=b"y", shown=TERMS_Y, changes=[HDS, "ship/7za.pid"],
+          check=lambda t, w, r: t.assertRaises(ProcessLookupError, os.kill, int(w.read("ship/7za.pid")), 0))  # gone
+      for name, number in (("TERM", 15), ("HUP", 1))],
+    Row("ended by Task Manager while the archiver runs: that ends too", "W", SS, world=(stand_in(),
+        lambda w: w.p.killed_at_archiver(w)), keys=b"n", shown=["terms", "n", "refused"], changes=[HDS, LOG],
+        check=lambda t, w, r: t.assertNotIn(b"done", w.read(LOG))),
+    Row("archiver without its execute bit: stopped at the check", "L", SS, world=lambda w: os.chmod(
+        w.path("ship/7za"), 0o644), keys=b"y", shown=TERMS_Y + ["not executable SS"]),
+    Row("two at once: the second run changes nothing", "L", SS, world=(earlier_build, held_first()), keys=b"yy",
+        shown=TERMS_Y + ["busy SS"], changes=[HDS], check=first_then(server_installed(HDS, "server.properties"))),
+    Row("two at once: a first run killed leaves no lock", "L", SS, world=(earlier_build, held_first(),
+        lambda w: w.p.killed(w)), keys=b"yy", **ENDS["updated"]),
+    *[Row("server folder made beforehand %s: refused, nothing written" % how, "L", SS, world=(
+          lambda w: os.makedirs(w.path(HDS)), change), keys=b"y", shown=TERMS_Y + ["shared SS"])
+      for how, change in (("with mode 0777", lambda w: os.chmod(w.path(HDS), 0o777)),
+                          ("by another user", lambda w: os.chown(w.path(HDS), 65534, -1)))],
+    Row("read-only server folder", "L", SS, world=small_disk(HDS, "4m", read_only=True), keys=b"y",
+        shown=TERMS_Y + [copy_failed("1.6.4.jar", HDS_JAR, SS)]),
+    Row("copy over the file-size limit: no half-written jar", "L", SS, world=file_size_limit, keys=b"y",
+        shown=TERMS_Y + [copy_failed("1.6.4.jar", HDS_JAR, SS)], changes=[HDS], check=no_file(HDS_JAR)),
+    Row("no CPU at a prompt on an open pipe", "L", SS, keys=[2.0], **ENDS["refused"], check=cpu_below(0.1)),
+    *[Row("odd program folder %r" % name, "L", SS, world=odd("ship", name), keys=b"yy", **ENDS["updated"])
+      for name in ODD_NAMES],
     # Both in a terminal: keys as typed, the terminal given back, interrupts, a hang-up
-    ("only y and n answer; no CPU at the prompt", "tty", SS, None, ["Y", "\r", "\x1bOP", "\x1b[A", "N", 2.0, "n",
-     "\x1b[15~"], ["terms", "n", "refused"], [], all_of(terminal_restored, cpu_below(0.1))),
-    ("a key in the long pause ends it and the last wait", "tty", SS, (earlier_build, immutable(HDS)),
-     ["y", "y", 1.0, "x"], TERMS_Y + ["update", "y", "jar stays"], [], took(1.0, 3.0)),
-    ("Ctrl+C ends it, the terminal restored", "tty", SS, attr(code=-2), ["\x03"], ["terms"], [], terminal_restored),
-    ("Ctrl+\\ ends Setup, the terminal restored", "tty", S, attr(code=-3), ["\x1c"], None, [], terminal_restored),
-    ("a parent that ignores SIGINT: Ctrl+C ends nothing", "tty", SS, parent_ignores("INT"), ["\x03", "n", "q"],
-     ["terms", "n", "refused"], [], terminal_restored),
-    ("stopped, the terminal reset to line mode, continued: keys stay raw", "tty", SS, None,
-     [stopped_in_line_mode, "n", "q"], ["terms", "n", "refused"], [], terminal_restored),
-    ("a background job killed after bg ends without fg", "tty", SS, attr(prefix=["/bin/bash", "-c", 'set -m; "$0"; bg; '
-     'sleep 0.5; kill %1; sleep 1; jobs']), ["\x1a"], None, [], lambda t, w, r: t.assertIn(b"Terminated", r.stdout)),
-    ("Ctrl+Z without job control changes nothing", "tty", SS, None, ["\x1a", "n", "q"], ["terms", "n", "refused"], [],
-     terminal_restored),
-    ("a hang-up at the terms builds nothing", "tty", SS, None, [], None, [], None),
-    ("Setup in a terminal: Enter is Yes", "tty", S, None, ["\r", "o"], INSTALLED, [CLIENT, PACK],
-     all_of(client_installed, terminal_restored)),
+    Row("only y and n answer; no CPU at the prompt", "tty", SS, keys=["Y", "\r", "\x1bOP", "\x1b[A", "N", 2.0, "n",
+        "\x1b[15~"], **ENDS["refused"], check=all_of(terminal_restored, cpu_below(0.1))),
+    Row("a key in the long pause ends it and the last wait", "tty", SS, world=(earlier_build, immutable(HDS)),
+        keys=["y", "y", 1.0, "x"], shown=TERMS_Y + ["update", "y", "jar stays"], check=took(1.0, 3.0)),
+    Row("Ctrl+C ends it, the terminal restored", "tty", SS, world=attr(code=-2), keys=["\x03"], shown=["terms"],
+        check=terminal_restored),
+    Row("Ctrl+\\ ends Setup, the terminal restored", "tty", S, world=attr(code=-3), keys=["\x1c"],
+        check=terminal_restored),
+    Row("a parent that ignores SIGINT: Ctrl+C ends nothing", "tty", SS, world=parent_ignores("INT"),
+        keys=["\x03", "n", "q"], **ENDS["refused"], check=terminal_restored),
+    Row("stopped, the terminal reset to line mode, continued: keys stay raw", "tty", SS, keys=[
+        stopped_in_line_mode, "n", "q"], **ENDS["refused"], check=terminal_restored),
+    Row("a background job killed after bg ends without fg", "tty", SS, world=attr(prefix=["/bin/bash", "-c",
+        'set -m; "$0"; bg; ' 'sleep 0.5; kill %1; sleep 1; jobs']), keys=["\x1a"], check=lambda t, w, r: t.assertIn(
+        b"Terminated", r.stdout)),
+    Row("Ctrl+Z without job control changes nothing", "tty", SS, keys=["\x1a", "n", "q"], **ENDS["refused"],
+        check=terminal_restored),
+    Row("a hang-up at the terms builds nothing", "tty", SS, keys=[]),
+    Row("Setup in a terminal: Enter is Yes", "tty", S, keys=["\r", "o"], shown=INSTALLED, changes=[CLIENT, PACK],
+        check=all_of(client_installed, terminal_restored)),
     # Random keys: no crash, no hang, and only real answers
-    *[("random keys %d" % seed, how, program, (server_source, stand_in(), earlier(SERVER), earlier_build),
-       random_keys(seed) if how == "tty" else b"".join(random_keys(seed))[:-6], None, None, only_real_answers)
+    *[Row("random keys %d" % seed, how, program, world=(server_source, stand_in(), earlier(SERVER), earlier_build),
+          keys=random_keys(seed) if how == "tty" else b"".join(random_keys(seed))[:-6], changes=None,
+          check=only_real_answers)
       for seed in range(3) for how in ("L", "tty") for program in (S, SS)],
     # The release's static programs and archiver for each machine in an older userland (Debian 11, scripts/test-release)
-    *[("the release for %s: %s" % (machine, row[0]), machine + row[1], *row[2:]) for machine in RELEASE_MACHINES
-      for row in [("a client install", "", S, None, "y", *ENDS["installed"][:2],
-                   all_of(client_installed, launcher_jar)),
-                  ("a server build", "", SS, None, b"y", TERMS_Y + BUILT, [HDS], server_installed(HDS)),
-                  ("an update answered y", "", SS, earlier_build, b"yy", TERMS_Y + ["update", "y"] + BUILT, [HDS],
-                   server_installed(HDS, "server.properties")),
-                  ("a client install where inode numbers need 64 bits", "", S, big_inodes, "y", *ENDS["installed"]),
-                  ("a server build where inode numbers need 64 bits", "", SS, big_inodes, b"y", TERMS_Y + BUILT, [HDS],
-                   server_installed(HDS)),
-                  ("a closed input changes nothing", "", SS, None, None, ["terms", "n", "refused"], [], None),
-                  ("keys typed in a terminal", " tty", SS, None, ["Y", "\x1b[A", "y", "\x1bOP"], TERMS_Y + BUILT,
-                   [HDS], all_of(server_installed(HDS), terminal_restored))]],
+    *[dataclasses.replace(row, name="the release for %s: %s" % (machine, row.name), where=machine + row.where)
+      for machine in RELEASE_MACHINES for row in [
+          Row("a client install", "", S, keys="y", **dict(ENDS["installed"], check=all_of(client_installed,
+                                                                                           launcher_jar))),
+          Row("a server build", "", SS, keys=b"y", **ENDS["built"]),
+          Row("an update answered y", "", SS, world=earlier_build, keys=b"yy", **ENDS["updated"]),
+          Row("a client install where inode numbers need 64 bits", "", S, world=big_inodes, keys="y",
+              **ENDS["installed"]),
+          Row("a server build where inode numbers need 64 bits", "", SS, world=big_inodes, keys=b"y", **ENDS["built"]),
+          Row("a closed input changes nothing", "", SS, **ENDS["refused"]),
+          Row("keys typed in a terminal", " tty", SS, keys=["Y", "\x1b[A", "y", "\x1bOP"], shown=TERMS_Y + BUILT,
+              changes=[HDS], check=all_of(server_installed(HDS), terminal_restored))]],
     # Setup on a Linux desktop with no terminal: zenity's dialogs, and kdialog's
-    ("desktop: install answered Yes", "desk", S, None, "yo", *ENDS["installed"]),
-    ("desktop: welcome refused", "desk", S, None, "no", [WN, NO], [], None),
-    ("desktop: the welcome closed is No", "desk", S, None, "co", [WN, NO], [], None),
-    ("desktop: game folder missing, edit No", "desk", S, missing("~"), "yn", EDIT_NO, [INI], None),
-    ("desktop: a failure ends with a warning", "desk", S, missing("ship/7za"), "yo", warn("no archiver"), [], None),
-    ("desktop: <, & and line breaks shown as they stand", "desk", S, (game_in_ini("g<b>m&amp;e  */mc"),
-     missing("ship/1.6.4-BRAX/1.6.4-BRAX.json")), "yo",
-     warn(copy_failed("1.6.4-BRAX/1.6.4-BRAX.json", CLIENT + "/1.6.4-BRAX.json")), [CLIENT], None),
-    ("desktop: a dialog that dies is No", "desk", S, attr(dialog="sh -c 'kill -9 $$'"), "",
-     [(Q, "welcome", None), (I, "no changes", None)], [], None),
-    ("desktop: ZENITY_CANCEL=0 does not make No a Yes", "desk", S, attr(env={"ZENITY_CANCEL": "0", "ZENITY_ESC": "0"}),
-     "no", [WN, NO], [], None),
-    *[("desktop session, keys %s: text boxes, no dialog" % how, "L", S, (logged("zenity"), attr(env={"DISPLAY": ":99"},
-       stdio=stdio)), "y", *ENDS["installed"]) for how, stdio in [
+    Row("desktop: install answered Yes", "desk", S, keys="yo", **ENDS["installed"]),
+    Row("desktop: welcome refused", "desk", S, keys="no", shown=[WN, NO]),
+    Row("desktop: the welcome closed is No", "desk", S, keys="co", shown=[WN, NO]),
+    Row("desktop: game folder missing, edit No", "desk", S, world=missing("~"), keys="yn", shown=EDIT_NO,
+        changes=[INI]),
+    Row("desktop: a failure ends with a warning", "desk", S, world=missing("ship/7za"), keys="yo",
+        shown=warn("no archiver")),
+    Row("desktop: <, & and line breaks shown as they stand", "desk", S, world=(game_in_ini("g<b>m&amp;e  */mc"),
+        missing("ship/1.6.4-BRAX/1.6.4-BRAX.json")), keys="yo", shown=warn(copy_failed("1.6.4-BRAX/1.6.4-BRAX.json",
+        CLIENT + "/1.6.4-BRAX.json")), changes=[CLIENT]),
+    Row("desktop: a dialog that dies is No", "desk", S, world=attr(dialog="sh -c 'kill -9 $$'"), keys="",
+        shown=[(Q, "welcome", None), (I, "no changes", None)]),
+    Row("desktop: ZENITY_CANCEL=0 does not make No a Yes", "desk", S, world=attr(env={"ZENITY_CANCEL": "0",
+        "ZENITY_ESC": "0"}), keys="no", shown=[WN, NO]),
+    *[Row("desktop session, keys %s: text boxes, no dialog" % how, "L", S, world=(logged("zenity"),
+          attr(env={"DISPLAY": ":99"}, stdio=stdio)), keys="y", **ENDS["installed"]) for how, stdio in [
         ("on a pipe", None), ("in a file, the output a file", "files"), ("on a socket", "socket")]],
-    ("no desktop session, no keys: text boxes", "L", S, logged("zenity"), None, [WN, NO], [], None),
-    ("WAYLAND_DISPLAY alone, no keys: dialogs, each a Yes", "L", S, (logged("zenity"),
-     attr(env={"WAYLAND_DISPLAY": "wayland-0"})), None, [], [CLIENT, PACK, "ship/zenity.log"], client_installed),
+    Row("no desktop session, no keys: text boxes", "L", S, world=logged("zenity"), shown=[WN, NO]),
+    Row("WAYLAND_DISPLAY alone, no keys: dialogs, each a Yes", "L", S, world=(logged("zenity"),
+        attr(env={"WAYLAND_DISPLAY": "wayland-0"})), shown=[], changes=[CLIENT, PACK, "ship/zenity.log"],
+        check=client_installed),
     # ServerSetup in a Wine console: keys as typed
-    ("terms: Y, Enter, F1 and Up dropped, then n; F1 ends the wait", "con", SS, None,
-     [("[y/n]", ["Y", "Enter", "F1", "Up", "n"]), ("Press any key", ["F1"])], ["terms", "n", "refused"], [], None),
-    ("first build; an arrow ends the wait", "con", SS, None, [("[y/n]", ["y"]), ("Press any key", ["Down"])],
-     TERMS_Y + BUILT, [HDS], server_installed(HDS)),
-    *[("QuickEdit off for the archiver, back after; keys " + how, "con", SS, (stand_in(0, 0), lambda w, k=keys:
-       w.p.quick_edit(w, k)), typed, TERMS_Y + BUILT, [HDS, LOG, "ship/console.log"], lambda t, w, r:
-       w.p.quick_edit_kept(t, w)) for how, keys, typed in [
+    Row("terms: Y, Enter, F1 and Up dropped, then n; F1 ends the wait", "con", SS, keys=[("[y/n]",
+        ["Y", "Enter", "F1", "Up", "n"]), ("Press any key", ["F1"])], **ENDS["refused"]),
+    Row("first build; an arrow ends the wait", "con", SS, keys=[("[y/n]", ["y"]), ("Press any key", ["Down"])],
+        **ENDS["built"]),
+    *[Row("QuickEdit off for the archiver, back after; keys " + how, "con", SS, world=(stand_in(0, 0),
+          lambda w, k=keys: w.p.quick_edit(w, k)), keys=typed, shown=TERMS_Y + BUILT, changes=[
+          HDS, LOG, "ship/console.log"], check=lambda t, w, r: w.p.quick_edit_kept(t, w)) for how, keys, typed in [
         ("typed", "", [("[y/n]", ["y"]), ("Press any key", ["Enter"])]), ("from a pipe: untouched", "y", [])]],
-    ("update: N is no answer, y is", "con", SS, earlier_build, [("[y/n]", ["y"]), ("update it?", ["N", "y"]),
-     ("Press any key", ["Enter"])], TERMS_Y + ["update", "y"] + BUILT, [HDS],
-     server_installed(HDS, "server.properties")),
+    Row("update: N is no answer, y is", "con", SS, world=earlier_build, keys=[("[y/n]", ["y"]),
+        ("update it?", ["N", "y"]), ("Press any key", ["Enter"])], **ENDS["updated"]),
 ]

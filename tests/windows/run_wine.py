@@ -145,7 +145,7 @@ class Wine:
         assert w.holder.stdout.readline() == b"held\r\n", "the stand-in holds nothing"
         w.held = s.snapshot(w.root)
 
-    rerun = staticmethod(lambda w, keys: launch(w, (None, "W", s.S, None, keys)).boxes)
+    rerun = staticmethod(lambda w, keys: launch(w, s.Row("rerun", "W", s.S, keys=keys)).boxes)
 
     @staticmethod
     def registered(w, name, key, *changes):
@@ -191,7 +191,7 @@ class Wine:
         legacy = text.encode(codepage, "replace")  # where every character fits, else UTF-8 after a mark
         t.assertEqual(w.read(s.INI), legacy if legacy.decode(codepage) == text else b"\xef\xbb\xbf" + text.encode())
         s.moved("game", default)(w)
-        s.run_row(t, ("read back", "W", s.S, None, "y", *s.ENDS["installed"]), w, launch)  # setup.ini stays as it is
+        s.run_row(t, s.Row("read back", "W", s.S, keys="y", **s.ENDS["installed"]), w, launch)  # setup.ini stays as it is
 
     @staticmethod
     def drive_root(w):
@@ -232,7 +232,7 @@ def console(w, steps):
 
 
 def launch(w, row):
-    program, where, keys = row[2], row[1], row[4]
+    program, where, keys = row.program, row.where, row.keys
     if program == s.S:
         log = w.path("driver.log")
         setup = getattr(w, "program", windows(w.ship) + "\\") + "Setup.exe"
