@@ -210,8 +210,8 @@ server downloads.
 {unpacking(r, download, machine, setup)}
 3. Start Minecraft 1.6.4 once
   In the Minecraft launcher: Installations, New installation, choose the
-  version "release 1.6.4", Create. Play it once, then quit the game: now
-  your game folder holds 1.6.4, which {setup} builds BRAX from.
+  version 1.6.4 in the version list, Create. Play it once, then quit the
+  game: now your game folder holds 1.6.4, which {setup} builds BRAX from.
 
 4. Run {setup}
 {run}
@@ -226,8 +226,8 @@ server downloads.
   A folder named in setup.ini is the only one {setup} tries.
 
 6. Choose BRAX in the launcher
-  Installations, New installation, choose the version "release
-  1.6.4-BRAX", Create, then Play it. (The last message of {setup} calls
+  Installations, New installation, choose the version 1.6.4-BRAX in the
+  version list, Create, then Play it. (The last message of {setup} calls
   this editing your profile.)
 
 7. Turn on the resource pack
@@ -326,8 +326,7 @@ server edition into a game folder instead. Players take the client
 downloads. Keep the files of this folder together: {server} needs
 {za} and the folder 1.6.4-BRAX-HDS beside it.
 
-What you need: Java 8 on the server (java -version prints 1.8), and the
-vanilla 1.6.4.jar (step 3).
+What you need: Java 8 on the server, and the vanilla 1.6.4.jar (step 3).
 
 1. Check the download, if you like
 {checking(r, windows, download)}
