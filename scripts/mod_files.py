@@ -1,5 +1,6 @@
 """The mod's files for scripts/package: checked before anything is built, and
 the staged downloads written as archives with sorted names and fixed times."""
+import datetime
 import gzip
 import io
 import json
@@ -18,6 +19,22 @@ LITTER = {".git", ".svn", ".ds_store", "thumbs.db", "desktop.ini"}
 # What package puts at the top of every download beside the mod's own files.
 OURS = {"README.txt", "LICENSE", "7za-LICENSE.txt", "Setup", "ServerSetup", "7za", "Setup.exe", "ServerSetup.exe",
         "7za.exe"}
+# Top-level names a launcher takes for another kind of zip (a mod, a resource pack, a world, another pack's
+# instance): the mod's top-level files lie at the instance zip's root.
+NOT_AN_INSTANCE = {"pack.mcmeta", "pack.txt", "mcmod.info", "fabric.mod.json", "quilt.mod.json", "level.dat",
+                   "instance.cfg", "mmc-pack.json", "manifest.json", "modrinth.index.json"}
+# Signature files of a jar: kept in the jar a launcher builds, they would no longer match it.
+SIGNATURES = (".sf", ".dsa", ".rsa", ".ec")
+# 1.6.4's own release time: a later one makes the launcher's "Latest release" start BRAX.
+RELEASED = datetime.datetime(2013, 9, 19, 15, 52, 37, tzinfo=datetime.timezone.utc)
+# What the launcher does with a version file holding these keys, and what to change.
+UNDONE = {
+    "downloads": "the launcher checks 1.6.4-BRAX.jar against the vanilla jar's SHA-1 and downloads the vanilla jar "
+                 "over the mod: delete the entry",
+    "jar": "the launcher starts the jar of the version it names instead of 1.6.4-BRAX.jar: delete the entry",
+    "inheritsFrom": "the launcher puts 1.6.4's own jar on the class path instead of 1.6.4-BRAX.jar: delete the "
+                    "entry and keep the whole of 1.6.4's version file",
+}
 KINDS = [(stat.S_ISLNK, "a link"), (stat.S_ISCHR, "a device"), (stat.S_ISBLK, "a device"),
          (stat.S_ISFIFO, "a fifo"), (stat.S_ISSOCK, "a socket")]
 
@@ -54,6 +71,9 @@ def check(mod):
                   "downloads; move it out of the mod folder")
         elif name in OURS:
             error(name, "has the name of a file the downloads carry already: rename it")
+        elif name in NOT_AN_INSTANCE and "1.6.4-BRAX" in editions:
+            error(name, "would make Prism Launcher and MultiMC take the instance zip, where the mod's top-level "
+                  "files lie, for another kind of zip: rename it")
     if not editions:
         error("", "holds neither 1.6.4-BRAX (the client edition) nor 1.6.4-BRAX-HDS (the server edition): name the "
               "folder that holds them")
@@ -77,7 +97,9 @@ def check_edition(mod, edition, error, warn):
         elif os.path.isdir(path) != folder:
             error(os.path.join(edition, wanted), "must be a %s" % ("folder" if folder else "file"))
         elif folder:
-            check_classes(mod, os.path.join(edition, name), warn)
+            check_classes(mod, os.path.join(edition, name), error, warn)
+        elif name.endswith(".json"):
+            check_version(mod, os.path.join(edition, name), error, warn)
         else:
             check_content(mod, os.path.join(edition, name), warn)
 
@@ -86,9 +108,13 @@ def litter(name):
     return name.lower() in LITTER or name.endswith("~")
 
 
-def check_classes(mod, classes, warn):
+def check_classes(mod, classes, error, warn):
     files = 0
     for folder, dirs, names in os.walk(os.path.join(mod, classes)):
+        if os.path.relpath(folder, mod) == os.path.join(classes, "META-INF"):
+            for name in sorted(n for n in names if n.lower().endswith(SIGNATURES)):
+                error(os.path.join(classes, "META-INF", name), "is a jar's signature: in the jar an installer or a "
+                      "launcher builds it no longer matches, and the game will not start; delete it")
         for name in sorted(dirs + names):
             if litter(name):
                 warn(os.path.relpath(os.path.join(folder, name), mod), "is no part of a mod but would go into every "
@@ -99,18 +125,40 @@ def check_classes(mod, classes, warn):
         warn(classes + "/", "is empty: the jar gets none of the mod's classes")
 
 
+def check_version(mod, name, error, warn):
+    """The version file as the official launcher reads it."""
+    try:
+        with open(os.path.join(mod, name), "rb") as f:
+            document = json.loads(f.read().decode("utf-8-sig"))
+    except ValueError as e:
+        return error(name, "is not JSON (%s): the launcher cannot read it and does not list the version" % e)
+    if not isinstance(document, dict):
+        return error(name, "is not a JSON object: the launcher does not list the version; write it as the "
+                     "launcher's own version files are, { ... }")
+    if document.get("id") != "1.6.4-BRAX":
+        error(name, 'has no "id": "1.6.4-BRAX": the launcher would not list the version as 1.6.4-BRAX; set it so')
+    for key, what in UNDONE.items():
+        if key in document:
+            error(name, 'has a top-level "%s": %s' % (key, what))
+    released = released_at(document.get("releaseTime"))
+    if released and released > RELEASED:
+        warn(name, 'has a "releaseTime" later than 1.6.4\'s own (2013-09-19T15:52:37+00:00): the launcher\'s '
+             '"Latest release" would start BRAX; set it to 1.6.4\'s')
+
+
+def released_at(text):
+    """The instant a releaseTime names (UTC when it names no offset), else None."""
+    try:
+        when = datetime.datetime.fromisoformat(text)
+    except (TypeError, ValueError):
+        return None
+    return when if when.tzinfo else when.replace(tzinfo=datetime.timezone.utc)
+
+
 def check_content(mod, name, warn):
     path = os.path.join(mod, name)
     base = os.path.basename(name)
-    if base.endswith(".json"):
-        try:
-            with open(path, "rb") as f:
-                document = json.loads(f.read().decode("utf-8-sig"))
-            if not isinstance(document, dict) or document.get("id") != "1.6.4-BRAX":
-                warn(name, 'has no "id": "1.6.4-BRAX": the launcher would not show the version as 1.6.4-BRAX')
-        except ValueError as e:
-            warn(name, "is not JSON (%s): the launcher cannot read it" % e)
-    elif base.endswith(".zip") and not zipfile.is_zipfile(path):
+    if base.endswith(".zip") and not zipfile.is_zipfile(path):
         warn(name, "is not a zip archive")
     elif base.startswith("BRAX Resource Pack"):
         with zipfile.ZipFile(path) as pack:
@@ -155,6 +203,26 @@ def write_zip(stage, top, out):
             else:
                 with open(full, "rb") as f:
                     z.writestr(info, f.read())
+
+
+def write_entries(path, entries):
+    """A zip of (name, bytes) in the order given: files only, plain modes, fixed times."""
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
+        for name, data in entries:
+            info = zipfile.ZipInfo(name, (1980, 1, 1, 0, 0, 0))
+            info.compress_type = zipfile.ZIP_DEFLATED
+            info.external_attr = (stat.S_IFREG | 0o644) << 16
+            z.writestr(info, data)
+
+
+def files_below(folder):
+    """(name below folder with "/", bytes) of every file below folder, sorted by name."""
+    found = []
+    for here, dirs, names in os.walk(folder):
+        for name in names:
+            with open(os.path.join(here, name), "rb") as f:
+                found.append((os.path.relpath(os.path.join(here, name), folder).replace(os.sep, "/"), f.read()))
+    return sorted(found)
 
 
 def write_tar(stage, top, out):

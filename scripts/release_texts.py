@@ -1,6 +1,11 @@
 """Every text scripts/package writes: each download's README, 7-Zip's licence
-file, RELEASE.md and BUILDINFO. Each takes what it names as arguments; `r` is
-what the whole release shares (see Release in scripts/package)."""
+file, RELEASE.md, BUILDINFO and the instance's files for Prism Launcher and
+MultiMC. Each takes what it names as arguments; `r` is what the whole release
+shares (made in package() of scripts/package)."""
+import json
+
+# The jar mod's component in the instance: its uid names its patch file too.
+JARMOD = "custom.jarmod.brax"
 
 
 def lines(*parts):
@@ -83,7 +88,10 @@ def readme(r, download, edition, machine):
     tar -xzf {download} && cd {download[:-len(".tar.gz")]}"""
     others = "Server admins take the server downloads instead." if client else \
         "Players take the client downloads instead."
-    text = f"""BRAX for Minecraft 1.6.4 - {r.version}, {audience} edition for {"Windows" if windows else f"Linux ({machine})"}
+    if client:
+        others += f"\nPlayers of Prism Launcher or MultiMC take {r.name}-client-prism.zip."
+    system = "Windows" if windows else f"Linux ({machine})"
+    text = f"""BRAX for Minecraft 1.6.4 - {r.version}, {audience} edition for {system}
 =====================================================
 
 {download}. {others}
@@ -163,6 +171,12 @@ def audience(r, download):
         return "server admins on 64-bit Windows (Windows 11 on ARM too)"
     if "-client-linux-" in download:
         return "players on Linux PCs (`uname -m`: x86_64)"
+    if download.endswith("-client-prism.zip"):
+        return "players of Prism Launcher and MultiMC on any system: an instance to import"
+    if download.endswith("-client-jarmod.zip"):
+        return "players who add BRAX to an instance of their own (\"Add to Minecraft.jar\"), and mod sites"
+    if download.endswith("-resourcepack.zip"):
+        return "the resource pack alone, for an instance of one's own beside the jar mod, and mod sites"
     machine = r.machines[download.split("-linux-")[-1][:-len(".tar.gz")]]
     return f"server admins on Linux, {machine['players']} (`uname -m`: {machine['uname']})"
 
@@ -188,8 +202,9 @@ def release_notes(r, downloads):
 |---|---|---|---|
 {rows}
 Which file is yours: on Linux, `uname -m` prints your machine. Windows 11
-on ARM takes the Windows zip. Each download unpacks into a folder of its own
-name and holds a README for its audience.
+on ARM takes the Windows zip. Each download of the installers unpacks into a
+folder of its own name and holds a README for its audience; so does the
+instance for Prism Launcher and MultiMC, which needs no installer.
 
 ## Who signed it
 
@@ -239,3 +254,55 @@ def buildinfo(r, b):
         f"Built on Debian {b.debian} with:",
         *b.packages,
         *[f"  {path} (not from a Debian package)" for path in b.others]) + "\n"
+
+
+def instance_cfg(r):
+    """Plain key=value lines: a section header or ConfigVersion would switch Prism Launcher to other rules."""
+    return f"InstanceType=OneSix\nname=BRAX {r.version}\n"
+
+
+def components():
+    """mmc-pack.json: Minecraft 1.6.4 from the launcher's own metadata, then BRAX as a jar mod."""
+    return json.dumps({"formatVersion": 1, "components": [
+        {"uid": "net.minecraft", "version": "1.6.4", "important": True},
+        {"uid": JARMOD, "cachedName": "BRAX (jar mod)"}]}, indent=2) + "\n"
+
+
+def jarmod_patch():
+    """patches/JARMOD.json: the jar mod, jarmods/brax.jar, for 1.6.4 only."""
+    return json.dumps({"formatVersion": 1, "name": "BRAX (jar mod)", "uid": JARMOD,
+                       "requires": [{"uid": "net.minecraft", "equals": "1.6.4"}],
+                       "jarMods": [{"name": "custom.jarmods:brax:1", "MMC-hint": "local", "MMC-filename": "brax.jar",
+                                    "MMC-displayname": "BRAX"}]}, indent=2) + "\n"
+
+
+def options(pack):
+    """The game's options.txt: 1.6.4 reads the chosen resource pack from its skin line."""
+    return f"skin:{pack}\n"
+
+
+def instance_readme(r):
+    return f"""BRAX for Minecraft 1.6.4 - {r.version}, an instance for Prism Launcher and MultiMC
+=====================================================
+
+{r.name}-client-prism.zip holds Minecraft 1.6.4 with BRAX as a jar mod, and
+BRAX's resource pack, chosen at the first start. It works in Prism Launcher
+and in MultiMC, on every system they run on (Windows, macOS, Linux).
+
+Import it
+  In Prism Launcher: Add Instance, Import, and choose this zip (or drop the
+  zip on the launcher's window). In MultiMC: Add Instance, Import from zip.
+  The instance is named "BRAX {r.version}". At its first start the launcher
+  downloads Minecraft 1.6.4 itself (and, in Prism Launcher, a Java for it):
+  you need the network once, and an account in the launcher.
+
+Add BRAX to an instance of your own instead
+  1. Make an instance of Minecraft 1.6.4 (or take yours), and in its Edit
+     window choose Version, then "Add to Minecraft.jar", and pick
+     {r.name}-client-jarmod.zip.
+  2. Under Resource packs, add {r.name}-resourcepack.zip, then choose it in
+     the game: Options, Resource Packs.
+
+Check the download: its SHA-256 against the line for it in SHA256SUMS, from
+where you downloaded it.
+"""

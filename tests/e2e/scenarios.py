@@ -15,6 +15,7 @@ changes  the paths that may change; "~" begins a path below the game folder
 check    check(test, world, result), or None
 A world knows its platform as w.p (run_linux.Linux, run_wine.Wine)."""
 import hashlib
+import io
 import os
 import pathlib
 import random
@@ -521,6 +522,21 @@ def client_installed(t, w, r):
     t.assertTrue(os.path.isfile(w.path(PACK)))
 
 
+def launcher_jar(t, w, r):  # the jar Prism Launcher and MultiMC build from the release's instance: Setup's files
+    release = os.path.join(os.environ["BRAX_RELEASE"], "release")
+    instance = next(os.path.join(release, f) for f in os.listdir(release) if f.endswith("-client-prism.zip"))
+    with zipfile.ZipFile(instance) as z:
+        jars = [zipfile.ZipFile(io.BytesIO(z.read("jarmods/brax.jar"))),
+                zipfile.ZipFile(w.path("~versions/1.6.4/1.6.4.jar"))]
+    built = {}
+    for jar, keep in zip(jars, [lambda n: True, lambda n: "META-INF" not in n]):  # the jar mod's entries first, all
+        for i in jar.infolist():
+            if keep(i.filename):
+                built.setdefault(i.filename, jar.read(i))  # the first written wins
+    t.assertEqual({n: b for n, b in built.items() if not n.endswith("/")},
+                  sp.jar_entries(w.path(CLIENT + "/1.6.4-BRAX.jar")))
+
+
 def server_installed(folder=SERVER, *extra):
     def check(t, w, r):
         t.assertEqual(sp.jar_entries(w.path(folder + "/1.6.4-BRAX-HDS.jar")), sp.expected_jar(sp.SERVER_CLASSES))
@@ -866,7 +882,8 @@ ROWS = [
       for seed in range(3) for how in ("L", "tty") for program in (S, SS)],
     # The release's static programs and archiver for each machine in an older userland (Debian 11, scripts/test-release)
     *[("the release for %s: %s" % (machine, row[0]), machine + row[1], *row[2:]) for machine in RELEASE_MACHINES
-      for row in [("a client install", "", S, None, "y", *ENDS["installed"]),
+      for row in [("a client install", "", S, None, "y", *ENDS["installed"][:2],
+                   all_of(client_installed, launcher_jar)),
                   ("a server build", "", SS, None, b"y", TERMS_Y + BUILT, [HDS], server_installed(HDS)),
                   ("an update answered y", "", SS, earlier_build, b"yy", TERMS_Y + ["update", "y"] + BUILT, [HDS],
                    server_installed(HDS, "server.properties")),

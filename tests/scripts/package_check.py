@@ -1,7 +1,9 @@
 """scripts/package's check of a mod folder, one row a broken folder: the exit code, the line naming the file, nothing
 written to --out, in seconds. Error rows run the whole package too, which must stop before it builds anything."""
+import hashlib
 import os
 import pathlib
+import re
 import shutil
 import socket
 import stat
@@ -53,8 +55,20 @@ ROWS = [
      C + "class/ is empty"),
     *[("%s in class" % n, [("put", C + "class/brax/" + n + "/x" * (n in (".git", ".svn")))], W, C + "class/brax/" + n)
       for n in [".git", ".svn", ".DS_Store", "Thumbs.db", "desktop.ini", "Overhaul.class~"]],
-    ("version file not JSON", [("put", C + "1.6.4-BRAX.json", b"{id: 1}")], W, C + "1.6.4-BRAX.json is not JSON"),
-    ("another id", [("put", C + "1.6.4-BRAX.json", b'{"id": "1.6.4"}')], W, C + '1.6.4-BRAX.json has no "id"'),
+    *[("version file " + what, [("put", C + "1.6.4-BRAX.json", text)], level, "%s1.6.4-BRAX.json %s" % (C, said))
+      for what, text, level, said in [
+          ("not JSON", b"{id: 1}", E, "is not JSON"), ("a list", b'["1.6.4-BRAX"]', E, "is not a JSON object"),
+          ("with another id", b'{"id": "1.6.4"}', E, 'has no "id"'),
+          *[("with " + key, b'{"id": "1.6.4-BRAX", "%s": "1.6.4"}' % key.encode(), E, 'has a top-level "%s"' % key)
+            for key in ["downloads", "jar", "inheritsFrom"]],
+          ("released after 1.6.4", b'{"id": "1.6.4-BRAX", "releaseTime": "2013-09-19T15:52:38Z"}', W,
+           'has a "releaseTime" later'),
+          ("released at 1.6.4's instant", b'{"id": "1.6.4-BRAX", "releaseTime": "2013-09-19T17:52:37+02:00"}',
+           None, None)]],
+    *[("a jar signature " + n, [("put", n)], E, n) for n in [C + "class/META-INF/CERT.SF", H + "class/META-INF/k.rsa"]],
+    *[("a top file named " + n, [("put", "mod/" + n)], E, "mod/%s would make" % n) for n in [
+        "pack.mcmeta", "pack.txt", "mcmod.info", "fabric.mod.json", "quilt.mod.json", "level.dat", "instance.cfg",
+        "mmc-pack.json", "manifest.json", "modrinth.index.json"]],
     ("resource pack not a zip", [("put", PACK)], W, PACK + " is not a zip"),
     ("no pack.mcmeta", [("put", PACK, sp.archive_bytes("zip", {"x": b"x"}))], W, PACK + " has no pack.mcmeta"),
     ("bash_scripts.zip not a zip", [("put", H + "bash_scripts.zip", sp.SERVER_SCRIPTS["bash_scripts.tar"])], W,
@@ -66,12 +80,16 @@ ROWS = [
 
 class PackageCheck(unittest.TestCase):
     def run_package(self, *args):
-        started = time.monotonic()
+        started, before = time.monotonic(), self.out()
         r = subprocess.run([PACKAGE, *args], cwd=self.folder, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                            text=True, timeout=60)
         self.assertLess(time.monotonic() - started, 10, r.stdout)
-        self.assertFalse(os.path.exists(os.path.join(self.folder, "out")), "written: " + r.stdout)
+        self.assertEqual(self.out(), before, "written: " + r.stdout)
         return r
+
+    def out(self):
+        out = pathlib.Path(self.folder, "out")
+        return out.is_dir() and {f.name: f.read_bytes() for f in out.iterdir()}
 
     def setUp(self):
         self.folder = tempfile.mkdtemp(prefix="brax-check-")
@@ -94,6 +112,22 @@ class PackageCheck(unittest.TestCase):
                     r = self.run_package("--mod", "mod", "--version", "1.0", "--out", "out")
                     self.assertIn(lines[0] + "\npackage: nothing written", r.stdout)
                     self.assertEqual(r.returncode, 1, r.stdout)
+
+    def test_out(self):  # anything but a release of this version made here: each file named, nothing built
+        for title, named in [("1.0", ["notes.txt"]), ("0.9", ["BRAX-1.0-client-prism.zip", "RELEASE.md", "SHA256SUMS",
+                                                              "notes.txt"])]:
+            with self.subTest(title):
+                self.setUp()
+                files = {"BRAX-1.0-client-prism.zip": b"zip", "RELEASE.md": b"# BRAX %s\n" % title.encode()}
+                sums = "".join("%s  %s\n" % (hashlib.sha256(b).hexdigest(), n) for n, b in files.items())
+                for name, data in dict(files, SHA256SUMS=sums.encode(), **{"notes.txt": b"mine"}).items():
+                    pathlib.Path(self.folder, "out").mkdir(exist_ok=True)
+                    pathlib.Path(self.folder, "out", name).write_bytes(data)
+                sp.make_ship_folder(os.path.join(self.folder, "mod"), [], None)
+                r = self.run_package("--mod", "mod", "--version", "1.0", "--out", "out")
+                self.assertEqual(re.findall(r"package: (.*) is in the way", r.stdout),
+                                 ["%s/out/%s" % (self.folder, n) for n in named], r.stdout)
+                self.assertEqual(r.returncode, 1, r.stdout)
 
     def test_options(self):
         for args, text in [([], "--mod FOLDER"), (["--mod", "m"], "--version V"), (["--mod", "m", "--version", "1 0"],

@@ -1,6 +1,9 @@
 """release_check.py RELEASE MOD VERSION: what scripts/package wrote for MOD: each download's entries and bytes, its
-README's edition, platform and last line, SHA256SUMS and RELEASE.md over every file, the licences, the 7-Zip source."""
+README's edition, platform and last line, SHA256SUMS and RELEASE.md over every file, the licences, the 7-Zip source;
+the instance for Prism Launcher and MultiMC against each rule of their import, the jar mod and the pack."""
 import hashlib
+import io
+import json
 import os
 import pathlib
 import re
@@ -13,12 +16,13 @@ import zipfile
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 MACHINES = subprocess.run([os.path.join(ROOT, "scripts", "machines"), "name"], stdout=subprocess.PIPE, text=True,
                           check=True).stdout.split()
+LAUNCHERS = ["client-prism.zip", "client-jarmod.zip", "resourcepack.zip"]
 INSTALLERS = re.search(r"project\(\w+ VERSION ([0-9.]+)", pathlib.Path(ROOT, "CMakeLists.txt").read_text()).group(1)
 
 
 def read_archive(path):
     """Entry name -> bytes (None for a folder), as for the mod's files below."""
-    if path.endswith(".zip"):
+    if not isinstance(path, str) or path.endswith(".zip"):
         with zipfile.ZipFile(path) as z:
             return {i.filename.rstrip("/"): None if i.is_dir() else z.read(i) for i in z.infolist()}
     with tarfile.open(path) as t:
@@ -31,9 +35,9 @@ class Release(unittest.TestCase):
     def test_downloads(self):
         release, mod, version = sys.argv[1:4]
         downloads = ["BRAX-%s-%s" % (version, d) for d in ["client-windows.zip", "client-linux-x86_64.tar.gz",
-                     "server-windows.zip"] + ["server-linux-%s.tar.gz" % m for m in MACHINES]]
+                     "server-windows.zip"] + ["server-linux-%s.tar.gz" % m for m in MACHINES] + LAUNCHERS]
         mine = {f.name: f.read_bytes() for f in pathlib.Path(mod).iterdir() if f.is_file()}  # the mod's own files
-        for download in downloads:
+        for download in downloads[:-len(LAUNCHERS)]:
             with self.subTest(download):
                 folder = re.sub(r"\.(zip|tar\.gz)$", "", download)
                 audience, windows = folder.split("-")[2], folder.split("-")[3] == "windows"
@@ -68,6 +72,57 @@ class Release(unittest.TestCase):
         self.assertEqual(len(re.findall(r"^\| `BRAX-", notes, re.M)), len(downloads))
         self.assertTrue(all("`%s`" % f in notes for f in source), notes)
         self.assertIn("Windows 11\non ARM takes the Windows zip", notes)
+
+    def test_launchers(self):  # each rule Prism Launcher and MultiMC apply to an instance zip and a jar mod
+        release, mod, version = sys.argv[1:4]
+        client, pack = os.path.join(mod, "1.6.4-BRAX"), "BRAX Resource Pack 1.6.4.zip"
+        classes = read_tree(os.path.join(client, "class"))
+        jar, instance = ("%s/BRAX-%s-%s" % (release, version, d) for d in ["client-jarmod.zip", "client-prism.zip"])
+        self.assertEqual(read_archive(jar), classes)
+        self.assertEqual(pathlib.Path(release, "BRAX-%s-resourcepack.zip" % version).read_bytes(),
+                         pathlib.Path(client, pack).read_bytes())
+        with zipfile.ZipFile(instance) as z:
+            infos, entries = z.infolist(), {i.filename: z.read(i) for i in z.infolist()}
+        self.assertEqual(infos[0].filename, "instance.cfg")  # the entry that makes it an instance comes first
+        for i in infos:  # relative, "/" only, no "..", ASCII, once; stored or deflated, not encrypted
+            self.assertRegex(i.filename, r"^(?!/)(?!(.*/)?\.\.(/|$))[ -9;-\[\]-~]+$")
+            self.assertEqual((i.flag_bits & 1, i.compress_type in (zipfile.ZIP_STORED, zipfile.ZIP_DEFLATED)), (0, 1))
+        mine = {f.name: f.read_bytes() for f in pathlib.Path(mod).iterdir() if f.is_file()}
+        # One game folder, .minecraft/; no patch for net.minecraft; nothing a launcher takes for another kind of zip
+        self.assertEqual(sorted(entries), sorted(["instance.cfg", "mmc-pack.json", "patches/custom.jarmod.brax.json",
+                         "jarmods/brax.jar", ".minecraft/resourcepacks/" + pack, ".minecraft/options.txt", "README.txt",
+                         *mine]))
+        self.assertEqual(len(infos), len(entries))
+        self.assertEqual({n: entries[n] for n in mine}, mine)
+        settings = dict(line.split("=", 1) for line in entries["instance.cfg"].decode().splitlines())  # no [General]
+        self.assertEqual((settings["InstanceType"], settings["name"]), ("OneSix", "BRAX " + version))
+        self.assertFalse(set(settings) & {"ConfigVersion", "OverrideCommands", "PreLaunchCommand", "WrapperCommand",
+                                          "PostExitCommand"})
+        components = json.loads(entries["mmc-pack.json"])
+        self.assertIs(components["formatVersion"], 1)
+        components = components["components"]
+        self.assertEqual(components[0], {"uid": "net.minecraft", "version": "1.6.4", "important": True})
+        self.assertEqual([c["uid"] for c in components], ["net.minecraft", "custom.jarmod.brax"])  # no org.lwjgl
+        self.assertFalse(any(c.get("disabled") for c in components))
+        patch = json.loads(entries["patches/custom.jarmod.brax.json"])
+        self.assertEqual(set(patch), {"formatVersion", "name", "uid", "requires", "jarMods"})
+        self.assertIs(patch["formatVersion"], 1)
+        self.assertEqual((patch["uid"], patch["requires"]), (components[1]["uid"], [{"uid": "net.minecraft",
+                                                                                     "equals": "1.6.4"}]))
+        (mod_jar,) = patch["jarMods"]
+        self.assertEqual((mod_jar["MMC-hint"], len(mod_jar["name"].split(":"))), ("local", 3))
+        self.assertRegex(mod_jar["MMC-filename"], r"^[A-Za-z0-9._-]+\.(jar|zip)$")
+        self.assertEqual(read_archive(io.BytesIO(entries["jarmods/" + mod_jar["MMC-filename"]])), classes)
+        self.assertEqual(entries[".minecraft/resourcepacks/" + pack], pathlib.Path(client, pack).read_bytes())
+        self.assertIn("skin:" + pack, entries[".minecraft/options.txt"].decode().splitlines())
+        for name, data in entries.items():  # no path of the machine that made it
+            self.assertNotIn(os.path.dirname(os.path.abspath(mod)).encode(), data, name)
+        self.assertIn("Add to Minecraft.jar", entries["README.txt"].decode())
+
+
+def read_tree(folder):
+    return {os.path.relpath(os.path.join(h, n), folder): pathlib.Path(h, n).read_bytes()
+            for h, _, names in os.walk(folder) for n in names}
 
 
 if __name__ == "__main__":
