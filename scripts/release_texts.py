@@ -375,7 +375,7 @@ def audience(r, download):
     if download.endswith("-client-jarmod.zip"):
         return "players who add BRAX to an instance of their own (\"Add to Minecraft.jar\"), and mod sites"
     if download.endswith("-resourcepack.zip"):
-        return "with the jar mod: the resource pack, among the instance's resource packs"
+        return "the resource pack alone, for an instance of one's own beside the jar mod, and mod sites"
     machine = r.machines[download.split("-linux-")[-1][:-len(".tar.gz")]]
     return f"server admins on Linux, {machine['players']} (`uname -m`: {machine['uname']})"
 
