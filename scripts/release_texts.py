@@ -395,7 +395,8 @@ def release_notes(r, downloads):
     else:
         signed += "\n`SHA256SUMS` is not signed."
         verify = ""
-    top = r.notes + "\n\n## Downloads" if r.notes else f"# BRAX {r.version}"
+    # The title stays the first line: it is how scripts/package knows its own release in an out folder.
+    top = f"# BRAX {r.version}" + (f"\n\n{r.notes}\n\n## Downloads" if r.notes else "")
     files = [file for file, _, _ in downloads]
     need = [f"- Players of the official launcher on Windows or Linux: Minecraft 1.6.4, played once in the\n"
             f"  launcher (an installation with the version 1.6.4), before they run `Setup`."

@@ -72,7 +72,7 @@ class Release(unittest.TestCase):
         source = [f for f in sums if f.startswith("7zip_")]
         self.assertTrue(any(f.endswith(".dsc") for f in source) and any(".orig.tar." in f for f in source), source)
         notes = pathlib.Path(release, "RELEASE.md").read_text()
-        self.assertTrue(notes.startswith(pathlib.Path(NOTES).read_text().strip() + "\n"), notes)
+        self.assertTrue(notes.startswith("# BRAX %s\n\n%s\n" % (version, pathlib.Path(NOTES).read_text().strip())))
         self.assertIn("<%s>" % HOMEPAGE, notes)
         texts = [notes, read_archive(os.path.join(release, downloads[-3]))["README.txt"].decode()] + [
             read_archive(os.path.join(release, d))[re.sub(r"\.(zip|tar\.gz)$", "/README.txt", d)].decode()
