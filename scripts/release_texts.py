@@ -186,7 +186,7 @@ def players_readme(r, download, machine):
         remove = f"""  In your game folder, delete the folder versions\\1.6.4-BRAX and the file
   resourcepacks\\{PACK}."""
     else:
-        run = f"""  In a terminal, in this folder, and answer its questions with y:
+        run = f"""  In a terminal, in this folder, run it and answer its questions with y:
     $ ./Setup
   Or double-click Setup in your file manager, if zenity or kdialog is
   installed (Debian and Ubuntu: sudo apt install zenity)."""
