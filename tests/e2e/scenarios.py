@@ -17,6 +17,7 @@ import termios
 import time
 import zipfile
 
+import release_texts
 import sample_package as sp
 
 S, SS = "Setup", "ServerSetup"
@@ -350,6 +351,14 @@ def places(default, other, into):
     return prepare
 
 
+def readme_ini(w):
+    """The launcher's folder without 1.6.4, and the game where the players' README's setup.ini line names it."""
+    value = release_texts.INI_EXAMPLE["windows" if w.p.sep == "\\" else "linux"].split("=", 1)[1]
+    for step in ini_value(value, re.sub(r"^(~/|%APPDATA%\\)", "", value)):
+        step(w)
+    os.remove(os.path.join(w.home, ".minecraft", "versions", "1.6.4", "1.6.4.jar"))
+
+
 def ini_value(value, at="mc"):
     """setup.ini naming `value`, and a vanilla install at HOME/at (Wine: APPDATA\\at) beside the default one."""
     return (lambda w: shutil.copytree(w.game, os.path.join(w.home, at), symlinks=True),
@@ -667,6 +676,8 @@ ROWS = [
     Row("setup.ini names a folder without vanilla: no other place tried", "LW", S, world=(places(
         "vanilla", "vanilla", "default"), game_in_ini("elsewhere/mc"), missing("~versions/1.6.4/1.6.4.jar")), keys="y",
         **ENDS["no jar"]),
+    Row("the launcher's folder without 1.6.4: setup.ini as the README says", "LW", S, world=readme_ini, keys="y",
+        **ENDS["installed"]),
     *[Row("setup.ini value " + value, where, S, world=ini_value(value, at), keys="y", **ENDS["installed"])
       for where, value, at in [("L", "~/mc", "mc"), ("L", "$HOME/mc/", "mc"), ("L", '"${HOME}/my mc"', "my mc"),
                                ("W", "%appdata%\\mc", "mc"), ("W", '"%APPDATA%\\my mc\\"', "my mc")]],

@@ -131,7 +131,10 @@ class PackageCheck(unittest.TestCase):
 
     def test_options(self):
         for args, text in [([], "--mod FOLDER"), (["--mod", "m"], "--version V"), (["--mod", "m", "--version", "1 0"],
-                           "letters, digits"), (["--check", "--mod", "m"], self.folder + "/m is not a folder")]:
+                           "letters, digits"), (["--check", "--mod", "m"], self.folder + "/m is not a folder"),
+                          *[(["--mod", "m", "--version", "1", option, value], text) for option, value, text in [
+                              ("--notes", "none.md", "none.md: not a UTF-8 text file"), ("--homepage",
+                               "http://example.org", "plain https://"), ("--server-start", "it's", "without '")]]]:
             with self.subTest(" ".join(args)):
                 r = self.run_package(*args, "--out", "out")
                 self.assertIn(text, r.stdout)

@@ -1,21 +1,28 @@
-"""release_check.py RELEASE MOD VERSION: what scripts/package wrote for MOD: each download's entries and bytes, its
-README's edition, platform and last line, SHA256SUMS and RELEASE.md over every file, the licences, the 7-Zip source;
-the instance for Prism Launcher and MultiMC against each rule of their import, the jar mod and the pack."""
+"""release_check.py RELEASE MOD VERSION NOTES HOMEPAGE: what scripts/package wrote for MOD: each download's entries and
+bytes, its README's edition, platform and last line, SHA256SUMS and RELEASE.md over every file, the licences, the 7-Zip
+source; the instance for Prism Launcher and MultiMC against each rule of their import, the jar mod and the pack; every
+download the texts name, the notes and the homepage; and every command line of the Linux READMEs run as printed, from
+the download to an installed client and a server with its service unit."""
 import hashlib
 import io
 import json
 import os
+import shutil
 import pathlib
 import re
 import subprocess
 import sys
 import tarfile
+import tempfile
 import unittest
 import zipfile
+
+import sample_package as sp
 
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 MACHINES = subprocess.run([os.path.join(ROOT, "scripts", "machines"), "name"], stdout=subprocess.PIPE, text=True,
                           check=True).stdout.split()
+RELEASE, MOD, VERSION, NOTES, HOMEPAGE = sys.argv[1:6]
 LAUNCHERS = ["client-prism.zip", "client-jarmod.zip", "resourcepack.zip"]
 INSTALLERS = re.search(r"project\(\w+ VERSION ([0-9.]+)", pathlib.Path(ROOT, "CMakeLists.txt").read_text()).group(1)
 
@@ -33,7 +40,7 @@ class Release(unittest.TestCase):
     maxDiff = None
 
     def test_downloads(self):
-        release, mod, version = sys.argv[1:4]
+        release, mod, version = RELEASE, MOD, VERSION
         downloads = ["BRAX-%s-%s" % (version, d) for d in ["client-windows.zip", "client-linux-x86_64.tar.gz",
                      "server-windows.zip"] + ["server-linux-%s.tar.gz" % m for m in MACHINES] + LAUNCHERS]
         mine = {f.name: f.read_bytes() for f in pathlib.Path(mod).iterdir() if f.is_file()}  # the mod's own files
@@ -44,7 +51,8 @@ class Release(unittest.TestCase):
                 edition = "1.6.4-BRAX" if audience == "client" else "1.6.4-BRAX-HDS"
                 programs = ["Setup", "7za"] + (["ServerSetup"] if audience == "server" else [])
                 entries = read_archive(os.path.join(release, download))
-                names = [p + ".exe" * windows for p in programs] + ["README.txt", "LICENSE", "7za-LICENSE.txt"]
+                names = [p + ".exe" * windows for p in programs] + ["README.txt", "LICENSE", "7za-LICENSE.txt"] + \
+                    ["brax-server.service"] * (audience == "server" and not windows)
                 ours = {n: entries.get(folder + "/" + n) for n in names}
                 tree = {os.path.relpath(os.path.join(h, n), mod): None if n in d else pathlib.Path(h, n).read_bytes()
                         for h, d, f in os.walk(os.path.join(mod, edition)) for n in d + f}
@@ -52,9 +60,10 @@ class Release(unittest.TestCase):
                 self.assertEqual(entries, dict(expected, **{folder: None}))
                 self.assertEqual(entries[folder + "/LICENSE"], pathlib.Path(ROOT, "LICENSE").read_bytes())
                 readme = entries[folder + "/README.txt"].decode()
-                self.assertEqual("\r\n" in readme, windows)
-                self.assertIn("%s edition for %s" % (audience, "Windows" if windows else "Linux ("), readme)
-                self.assertEqual("Build a headless server" in readme, audience == "server")
+                self.assertEqual(("\r\n" in readme, readme.isascii() or not windows), (windows, True))
+                self.assertIn(("server edition for " if audience == "server" else "for players on ") +
+                              ("Windows" if windows else "Linux"), readme)
+                self.assertIn(HOMEPAGE, readme)
                 self.assertEqual("tar -xzf " + download in readme, not windows)
                 self.assertEqual(readme.splitlines()[-1], "BRAX installers " + INSTALLERS)
                 self.assertIn("License.txt", entries[folder + "/7za-LICENSE.txt"].decode())
@@ -63,6 +72,14 @@ class Release(unittest.TestCase):
         source = [f for f in sums if f.startswith("7zip_")]
         self.assertTrue(any(f.endswith(".dsc") for f in source) and any(".orig.tar." in f for f in source), source)
         notes = pathlib.Path(release, "RELEASE.md").read_text()
+        self.assertTrue(notes.startswith("# BRAX %s\n\n%s\n" % (version, pathlib.Path(NOTES).read_text().strip())))
+        self.assertIn("<%s>" % HOMEPAGE, notes)
+        texts = [notes, read_archive(os.path.join(release, downloads[-3]))["README.txt"].decode()] + [
+            read_archive(os.path.join(release, d))[re.sub(r"\.(zip|tar\.gz)$", "/README.txt", d)].decode()
+            for d in downloads[:-len(LAUNCHERS)]]
+        self.assertTrue(HOMEPAGE in texts[1] and texts[1].isascii() and "\r\n" in texts[1])
+        named = re.findall(r"BRAX-%s-[\w.+-]+?(?:\.zip|\.tar\.gz)\b" % re.escape(version), "".join(texts))
+        self.assertEqual(set(named) - set(sums), set())
         for name, digest in sums.items():
             data = pathlib.Path(release, name).read_bytes()
             self.assertEqual(hashlib.sha256(data).hexdigest(), digest, name)
@@ -74,7 +91,7 @@ class Release(unittest.TestCase):
         self.assertIn("Windows 11\non ARM takes the Windows zip", notes)
 
     def test_launchers(self):  # each rule Prism Launcher and MultiMC apply to an instance zip and a jar mod
-        release, mod, version = sys.argv[1:4]
+        release, mod, version = RELEASE, MOD, VERSION
         client, pack = os.path.join(mod, "1.6.4-BRAX"), "BRAX Resource Pack 1.6.4.zip"
         classes = read_tree(os.path.join(client, "class"))
         jar, instance = ("%s/BRAX-%s-%s" % (release, version, d) for d in ["client-jarmod.zip", "client-prism.zip"])
@@ -119,10 +136,52 @@ class Release(unittest.TestCase):
             self.assertNotIn(os.path.dirname(os.path.abspath(mod)).encode(), data, name)
         self.assertIn("Add to Minecraft.jar", entries["README.txt"].decode())
 
+    def test_readme_commands(self):
+        """The "$ " lines of the Linux READMEs, in order, as printed (but for FILL), each keyed y, a stand-in java on
+        PATH; cd carries over. HOME holds the launcher's folder and ~/Games/minecraft, both with vanilla 1.6.4."""
+        root = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, root)
+        home, downloads, bin_ = (os.path.join(root, n) for n in ("home", "downloads", "bin"))
+        for game in (".minecraft", "Games/minecraft"):
+            sp.make_game_folder(os.path.join(home, game))
+        sp.write_files(bin_, {"java": b"#!/bin/sh\necho java $@ > java.log\n"})
+        os.chmod(os.path.join(bin_, "java"), 0o755)
+        env = dict(os.environ, HOME=home, PATH=bin_ + ":" + os.environ["PATH"])
+        for audience in ("client", "server"):
+            download = "BRAX-%s-%s-linux-x86_64.tar.gz" % (VERSION, audience)
+            for name in (download, "SHA256SUMS"):
+                sp.write_files(downloads, {name: pathlib.Path(RELEASE, name).read_bytes()})
+            readme = read_archive(os.path.join(RELEASE, download))[download[:-7] + "/README.txt"].decode()
+            cwd = downloads
+            for line in re.findall(r"^    \$ (.*)$", readme, re.M):
+                if not any(skip in line for skip in SKIP):
+                    for placeholder, value in FILL.items():
+                        line = line.replace(placeholder, value)
+                    done = subprocess.run(["bash", "-ec", line + "\npwd"], cwd=cwd, env=env, input=b"y",
+                                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=60)
+                    self.assertEqual(done.returncode, 0, (line, done.stdout.decode(errors="replace")))
+                    cwd = done.stdout.decode().splitlines()[-1]
+        game = lambda name, path: os.path.exists(os.path.join(home, name, "versions", *path))
+        self.assertEqual([game(".minecraft", ["1.6.4-BRAX"]), game("Games/minecraft", ["1.6.4-BRAX", "1.6.4-BRAX.jar"]),
+                          game(".minecraft", ["1.6.4", "1.6.4.jar"])], [False, True, True])
+        server = os.path.join(downloads, "1.6.4-BRAX-HDS")
+        self.assertEqual(pathlib.Path(server, "java.log").read_text(), "java -jar 1.6.4-BRAX-HDS.jar nogui\n")
+        verify = subprocess.run(["systemd-analyze", "verify", "brax-server.service"], cwd=server, timeout=60,
+                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+        unit = pathlib.Path(server, "brax-server.service").read_text()
+        self.assertEqual((verify.returncode, verify.stdout, "'exec %s <>" % FILL["COMMAND"] in unit), (0, "", True))
+
+
 
 def read_tree(folder):
     return {os.path.relpath(os.path.join(h, n), folder): pathlib.Path(h, n).read_bytes()
             for h, _, names in os.walk(folder) for n in names}
+
+
+# What the README lines need that no test has (another host, root and the service manager, a running service), and
+# what their placeholders stand for here.
+SKIP = ("scp ", "sudo ", "/run/brax-server/")
+FILL = {"COMMAND": "sh start.sh"}
 
 
 if __name__ == "__main__":
