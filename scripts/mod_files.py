@@ -9,9 +9,11 @@ import stat
 import tarfile
 import zipfile
 
+# The client edition's resource pack: Setup copies it, the instance chooses it.
+PACK = "BRAX Resource Pack 1.6.4.zip"
 # What Setup and ServerSetup copy from each edition's folder, by exact name.
 EDITIONS = {
-    "1.6.4-BRAX": ["class/", "1.6.4-BRAX.json", "BRAX Resource Pack 1.6.4.zip"],
+    "1.6.4-BRAX": ["class/", "1.6.4-BRAX.json", PACK],
     "1.6.4-BRAX-HDS": ["class/", "run.bat", "bash_scripts.zip", "bash_scripts.tar"],
 }
 # Files that version control, Finder and Explorer leave behind; no mod ships them.

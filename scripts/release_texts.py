@@ -5,6 +5,8 @@ shares (made in package() of scripts/package)."""
 import json
 import unicodedata
 
+from mod_files import PACK
+
 # The jar mod's component in the instance: its uid names its patch file too.
 JARMOD = "custom.jarmod.brax"
 
@@ -49,7 +51,6 @@ def checking(r, windows, download):
     return lines(how, signer or None, gpg or None)
 
 
-PACK = "BRAX Resource Pack 1.6.4.zip"
 # Where a player whose game folder is elsewhere points Setup (the scenario table writes the same lines).
 INI_EXAMPLE = {"windows": r"minecraft_path=%APPDATA%\.minecraft-1.6.4", "linux": "minecraft_path=~/Games/minecraft"}
 PLACES = {"windows": [r"%APPDATA%\.minecraft",
